@@ -1,0 +1,32 @@
+# The README's two commands: `make demo` and `make test`. Both install what is
+# missing first (apt packages, the cross-built Berkeley DB, the Wine prefix).
+BUILD ?= build
+WIN := $(BUILD)/win
+NATIVE := $(BUILD)/native
+JOBS ?= $(shell nproc)
+
+.PHONY: all setup build test demo bench clean
+
+all: build
+
+setup:
+	@scripts/setup.sh
+
+$(WIN)/CMakeCache.txt:
+	cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+
+$(NATIVE)/CMakeCache.txt:
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release
+
+build: setup $(WIN)/CMakeCache.txt $(NATIVE)/CMakeCache.txt
+	cmake --build $(WIN) -j $(JOBS)
+	cmake --build $(NATIVE) -j $(JOBS)
+
+test: build
+	@scripts/run-tests.sh $(BUILD)
+
+demo: build
+	@scripts/demo.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,408 @@
+// The part of MFC 4.2 that the module and its host stand-ins use, over real
+// Win32: runtime classes, message maps, windows, dialogs, controls, data
+// exchange and the resource source switch.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+#include "afxstr.h"
+#include "afxcoll.h"
+
+#ifndef PASCAL
+#define PASCAL
+#endif
+#define AFXAPI
+
+class CObject;
+class CCmdTarget;
+class CWnd;
+class CDataExchange;
+
+// ---------------------------------------------------------------- runtime classes
+
+struct CRuntimeClass {
+    LPCSTR m_lpszClassName;
+    int m_nObjectSize;
+    CObject* (*m_pfnCreateObject)();
+    CRuntimeClass* m_pBaseClass;
+
+    CObject* CreateObject() const;
+    BOOL IsDerivedFrom(const CRuntimeClass* base) const;
+};
+
+#define RUNTIME_CLASS(class_name) (&class_name::class##class_name)
+
+#define DECLARE_DYNAMIC(class_name) \
+public: \
+    static CRuntimeClass class##class_name; \
+    CRuntimeClass* GetRuntimeClass() const override;
+
+#define DECLARE_DYNCREATE(class_name) \
+    DECLARE_DYNAMIC(class_name) \
+    static CObject* PASCAL CreateObject();
+
+#define IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, pfnNew) \
+    CRuntimeClass class_name::class##class_name = { \
+        #class_name, (int)sizeof(class_name), pfnNew, RUNTIME_CLASS(base_class_name)}; \
+    CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); }
+
+#define IMPLEMENT_DYNAMIC(class_name, base_class_name) \
+    IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, nullptr)
+
+#define IMPLEMENT_DYNCREATE(class_name, base_class_name) \
+    CObject* PASCAL class_name::CreateObject() { return new class_name; } \
+    IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, class_name::CreateObject)
+
+class CObject {
+public:
+    static CRuntimeClass classCObject;
+    virtual CRuntimeClass* GetRuntimeClass() const;
+    virtual ~CObject() = default;
+    BOOL IsKindOf(const CRuntimeClass* runtimeClass) const;
+
+protected:
+    CObject() = default;
+};
+
+// ---------------------------------------------------------------- message maps
+
+// One handler entry. `handler` unpacks wParam/lParam into the typed call of the
+// member function; it returns FALSE when it declines the message.
+typedef BOOL (*AFX_HANDLER)(CCmdTarget* target, WPARAM wParam, LPARAM lParam, LRESULT* result);
+
+struct AFX_MSGMAP_ENTRY {
+    UINT nMessage;
+    UINT nCode;   // control notification code for WM_COMMAND
+    UINT nID;     // first control id for WM_COMMAND
+    UINT nLastID; // last control id for WM_COMMAND
+    AFX_HANDLER handler;
+};
+
+struct AFX_MSGMAP {
+    const AFX_MSGMAP* (*pfnGetBaseMap)();
+    const AFX_MSGMAP_ENTRY* lpEntries;
+};
+
+#define DECLARE_MESSAGE_MAP() \
+protected: \
+    static const AFX_MSGMAP* PASCAL GetThisMessageMap(); \
+    const AFX_MSGMAP* GetMessageMap() const override;
+
+#define BEGIN_MESSAGE_MAP(theClass, baseClass) \
+    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
+    const AFX_MSGMAP* PASCAL theClass::GetThisMessageMap() \
+    { \
+        typedef theClass ThisClass; \
+        typedef baseClass TheBaseClass; \
+        static const AFX_MSGMAP_ENTRY _messageEntries[] = {
+
+#define END_MESSAGE_MAP() \
+            {0, 0, 0, 0, nullptr}}; \
+        static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]}; \
+        (void)sizeof(ThisClass); \
+        return &messageMap; \
+    }
+
+#define AFX_MSG_HANDLER(message, body) \
+    {message, 0, 0, 0, [](CCmdTarget* target, WPARAM wParam, LPARAM lParam, LRESULT* result) -> BOOL { \
+        ThisClass* self = static_cast<ThisClass*>(target); (void)self; (void)wParam; (void)lParam; (void)result; \
+        body; return TRUE; }},
+
+#define ON_CONTROL_RANGE_EX(code, firstId, lastId, body) \
+    {WM_COMMAND, (UINT)(code), (UINT)(firstId), (UINT)(lastId), \
+     [](CCmdTarget* target, WPARAM wParam, LPARAM lParam, LRESULT* result) -> BOOL { \
+        ThisClass* self = static_cast<ThisClass*>(target); (void)wParam; (void)lParam; (void)result; \
+        body; return TRUE; }},
+
+#define ON_COMMAND(id, memberFxn) ON_CONTROL_RANGE_EX(0, id, id, self->memberFxn())
+#define ON_CONTROL(code, id, memberFxn) ON_CONTROL_RANGE_EX(code, id, id, self->memberFxn())
+#define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
+#define ON_EN_CHANGE(id, memberFxn) ON_CONTROL(EN_CHANGE, id, memberFxn)
+#define ON_EN_KILLFOCUS(id, memberFxn) ON_CONTROL(EN_KILLFOCUS, id, memberFxn)
+#define ON_LBN_DBLCLK(id, memberFxn) ON_CONTROL(LBN_DBLCLK, id, memberFxn)
+
+#define ON_MESSAGE(message, memberFxn) \
+    AFX_MSG_HANDLER(message, *result = self->memberFxn(wParam, lParam))
+#define ON_WM_CREATE() \
+    AFX_MSG_HANDLER(WM_CREATE, *result = self->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam)))
+#define ON_WM_NCCREATE() \
+    AFX_MSG_HANDLER(WM_NCCREATE, *result = self->OnNcCreate(reinterpret_cast<LPCREATESTRUCT>(lParam)))
+#define ON_WM_DESTROY() AFX_MSG_HANDLER(WM_DESTROY, self->OnDestroy())
+#define ON_WM_TIMER() AFX_MSG_HANDLER(WM_TIMER, self->OnTimer((UINT_PTR)wParam))
+#define ON_WM_SIZE() \
+    AFX_MSG_HANDLER(WM_SIZE, self->OnSize((UINT)wParam, (short)LOWORD(lParam), (short)HIWORD(lParam)))
+#define ON_WM_SIZING() \
+    AFX_MSG_HANDLER(WM_SIZING, self->OnSizing((UINT)wParam, reinterpret_cast<LPRECT>(lParam)); *result = TRUE)
+#define ON_WM_MOVE() AFX_MSG_HANDLER(WM_MOVE, self->OnMove((short)LOWORD(lParam), (short)HIWORD(lParam)))
+#define ON_WM_GETMINMAXINFO() \
+    AFX_MSG_HANDLER(WM_GETMINMAXINFO, self->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)))
+#define ON_WM_ERASEBKGND() \
+    AFX_MSG_HANDLER(WM_ERASEBKGND, *result = self->OnEraseBkgnd(CDC::FromHandle(reinterpret_cast<HDC>(wParam))))
+#define ON_WM_PAINT() AFX_MSG_HANDLER(WM_PAINT, self->OnPaint())
+#define ON_WM_KILLFOCUS() AFX_MSG_HANDLER(WM_KILLFOCUS, self->OnKillFocus(reinterpret_cast<HWND>(wParam)))
+#define ON_WM_CHAR() AFX_MSG_HANDLER(WM_CHAR, self->OnChar((UINT)wParam, LOWORD(lParam), HIWORD(lParam)))
+
+// ---------------------------------------------------------------- command targets
+
+class CCmdTarget : public CObject {
+    DECLARE_DYNAMIC(CCmdTarget)
+public:
+    // Looks the message up in this class's map and its bases'; TRUE when a
+    // handler took it.
+    BOOL DispatchToMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+
+protected:
+    static const AFX_MSGMAP* PASCAL GetThisMessageMap();
+    virtual const AFX_MSGMAP* GetMessageMap() const;
+};
+
+// ---------------------------------------------------------------- device contexts
+
+class CDC {
+public:
+    HDC m_hDC = nullptr;
+    static CDC* FromHandle(HDC dc);
+    HDC GetSafeHdc() const { return m_hDC; }
+    operator HDC() const { return m_hDC; }
+};
+
+// ---------------------------------------------------------------- windows
+
+class CWnd : public CCmdTarget {
+    DECLARE_DYNCREATE(CWnd)
+public:
+    HWND m_hWnd = nullptr;
+
+    CWnd() = default;
+    ~CWnd() override;
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+
+    operator HWND() const { return m_hWnd; }
+    HWND GetSafeHwnd() const { return m_hWnd; }
+
+    // The object attached to a window, or null.
+    static CWnd* FromHandlePermanent(HWND window);
+    // The attached object, or a temporary one that lives as long as the window.
+    static CWnd* FromHandle(HWND window);
+    static CWnd* GetDesktopWindow();
+
+    BOOL Attach(HWND window);
+    HWND Detach();
+    BOOL SubclassWindow(HWND window);
+    BOOL SubclassDlgItem(UINT id, CWnd* parent);
+    HWND UnsubclassWindow();
+
+    // lpszClassName null: the framework's default window class.
+    virtual BOOL CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
+                          const RECT& rect, CWnd* parent, UINT id, LPVOID param = nullptr);
+    virtual BOOL Create(LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect,
+                        CWnd* parent, UINT id);
+    virtual BOOL DestroyWindow();
+
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
+    { return ::SendMessageA(m_hWnd, message, wParam, lParam); }
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
+    { return ::PostMessageA(m_hWnd, message, wParam, lParam); }
+
+    BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
+    BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
+    BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
+    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+    void SetWindowText(LPCSTR text) { ::SetWindowTextA(m_hWnd, text); }
+    void GetWindowText(CString& text) const;
+    int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
+    CWnd* GetDlgItem(int id) const;
+    int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
+    void SetDlgItemText(int id, LPCSTR text) { ::SetDlgItemTextA(m_hWnd, id, text); }
+    CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+    CWnd* SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
+    BOOL SetForegroundWindow() { return ::SetForegroundWindow(m_hWnd); }
+    void BringWindowToTop() { ::BringWindowToTop(m_hWnd); }
+    void GetClientRect(LPRECT rect) const { ::GetClientRect(m_hWnd, rect); }
+    void GetWindowRect(LPRECT rect) const { ::GetWindowRect(m_hWnd, rect); }
+    void ScreenToClient(LPRECT rect) const;
+    void ClientToScreen(LPRECT rect) const;
+    void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE)
+    { ::MoveWindow(m_hWnd, x, y, width, height, repaint); }
+    BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
+    void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+    DWORD GetStyle() const { return (DWORD)::GetWindowLongPtrA(m_hWnd, GWL_STYLE); }
+    DWORD GetExStyle() const { return (DWORD)::GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE); }
+    BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr)
+    { return ::SetTimer(m_hWnd, id, elapse, proc); }
+    BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
+    int MessageBox(LPCSTR text, LPCSTR caption = nullptr, UINT type = MB_OK)
+    { return ::MessageBoxA(m_hWnd, text, caption, type); }
+    void SetFont(HFONT font, BOOL redraw = TRUE) { SendMessage(WM_SETFONT, (WPARAM)font, redraw); }
+    HFONT GetFont() const { return (HFONT)::SendMessageA(m_hWnd, WM_GETFONT, 0, 0); }
+
+    // Runs the window's original procedure on the message being handled.
+    LRESULT Default();
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    virtual void PreSubclassWindow() {}
+    // The last call the object gets for its window; self-deleting windows
+    // delete themselves here.
+    virtual void PostNcDestroy() {}
+
+    // Handlers that derived message maps name; each takes the default route.
+    int OnCreate(LPCREATESTRUCT) { return (int)Default(); }
+    BOOL OnNcCreate(LPCREATESTRUCT) { return (BOOL)Default(); }
+    void OnDestroy() { Default(); }
+    void OnTimer(UINT_PTR) { Default(); }
+    void OnSize(UINT, int, int) { Default(); }
+    void OnSizing(UINT, LPRECT) { Default(); }
+    void OnMove(int, int) { Default(); }
+    void OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
+    BOOL OnEraseBkgnd(CDC*) { return (BOOL)Default(); }
+    void OnPaint() { Default(); }
+    void OnKillFocus(HWND) { Default(); }
+    void OnChar(UINT, UINT, UINT) { Default(); }
+
+protected:
+    static const AFX_MSGMAP* PASCAL GetThisMessageMap();
+    const AFX_MSGMAP* GetMessageMap() const override;
+
+    WNDPROC m_pfnSuper = nullptr;
+
+private:
+    friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
+    friend class CDialog;
+    friend struct CWndCreationHook;
+    struct CurrentMessage { UINT message; WPARAM wParam; LPARAM lParam; };
+    CurrentMessage m_current{};
+    LRESULT OnNcDestroyMessage();
+};
+
+LRESULT CALLBACK AfxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Attaches the next window created on this thread to `wnd` (MFC's
+// creation hook): the object sees that window's WM_NCCREATE and WM_CREATE.
+void AfxHookWindowCreate(CWnd* wnd);
+BOOL AfxUnhookWindowCreate();
+
+// ---------------------------------------------------------------- dialogs
+
+class CDataExchange {
+public:
+    CDataExchange(CWnd* dialog, BOOL saveAndValidate) : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
+    BOOL m_bSaveAndValidate;
+    CWnd* m_pDlgWnd;
+};
+
+void AFXAPI DDX_Control(CDataExchange* dx, int id, CWnd& control);
+
+class CDialog : public CWnd {
+    DECLARE_DYNAMIC(CDialog)
+public:
+    CDialog() = default;
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr) : m_nIDHelp(templateId), m_pParentWnd(parent) {}
+
+    // Modeless creation from the template in the current resource source.
+    virtual BOOL Create(UINT templateId, CWnd* parent = nullptr);
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+    void EndDialog(int result);
+    void NextDlgCtrl() const { ::SendMessageA(m_hWnd, WM_NEXTDLGCTL, 0, 0); }
+
+    virtual BOOL OnInitDialog();
+    virtual void OnOK();
+    virtual void OnCancel();
+
+protected:
+    virtual void DoDataExchange(CDataExchange*) {}
+    UINT m_nIDHelp = 0;
+    CWnd* m_pParentWnd = nullptr;
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    friend INT_PTR CALLBACK AfxDlgProc(HWND, UINT, WPARAM, LPARAM);
+};
+
+INT_PTR CALLBACK AfxDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ---------------------------------------------------------------- controls
+
+class CStatic : public CWnd {
+    DECLARE_DYNAMIC(CStatic)
+public:
+    HBITMAP SetBitmap(HBITMAP bitmap) { return (HBITMAP)SendMessage(STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)bitmap); }
+};
+
+class CButton : public CWnd {
+    DECLARE_DYNAMIC(CButton)
+public:
+    int GetCheck() const { return (int)::SendMessageA(m_hWnd, BM_GETCHECK, 0, 0); }
+    void SetCheck(int check) { SendMessage(BM_SETCHECK, check); }
+};
+
+class CEdit : public CWnd {
+    DECLARE_DYNAMIC(CEdit)
+public:
+    void SetSel(int start, int end, BOOL noScroll = FALSE)
+    { SendMessage(EM_SETSEL, start, end); if (!noScroll) SendMessage(EM_SCROLLCARET); }
+    void GetSel(int& start, int& end) const
+    { DWORD s = 0, e = 0; ::SendMessageA(m_hWnd, EM_GETSEL, (WPARAM)&s, (LPARAM)&e); start = (int)s; end = (int)e; }
+    void ReplaceSel(LPCSTR text, BOOL canUndo = FALSE) { SendMessage(EM_REPLACESEL, canUndo, (LPARAM)text); }
+    void LimitText(int limit = 0) { SendMessage(EM_LIMITTEXT, limit); }
+    void SetReadOnly(BOOL readOnly = TRUE) { SendMessage(EM_SETREADONLY, readOnly); }
+    int GetLineCount() const { return (int)::SendMessageA(m_hWnd, EM_GETLINECOUNT, 0, 0); }
+};
+
+class CListBox : public CWnd {
+    DECLARE_DYNAMIC(CListBox)
+public:
+    int GetCount() const { return (int)::SendMessageA(m_hWnd, LB_GETCOUNT, 0, 0); }
+    int AddString(LPCSTR item) { return (int)SendMessage(LB_ADDSTRING, 0, (LPARAM)item); }
+    int InsertString(int index, LPCSTR item) { return (int)SendMessage(LB_INSERTSTRING, index, (LPARAM)item); }
+    int DeleteString(int index) { return (int)SendMessage(LB_DELETESTRING, index); }
+    void ResetContent() { SendMessage(LB_RESETCONTENT); }
+    int GetCurSel() const { return (int)::SendMessageA(m_hWnd, LB_GETCURSEL, 0, 0); }
+    int SetCurSel(int index) { return (int)SendMessage(LB_SETCURSEL, index); }
+    void* GetItemDataPtr(int index) const { return (void*)::SendMessageA(m_hWnd, LB_GETITEMDATA, index, 0); }
+    int SetItemDataPtr(int index, void* data) { return (int)SendMessage(LB_SETITEMDATA, index, (LPARAM)data); }
+    int GetTopIndex() const { return (int)::SendMessageA(m_hWnd, LB_GETTOPINDEX, 0, 0); }
+    int GetHorizontalExtent() const { return (int)::SendMessageA(m_hWnd, LB_GETHORIZONTALEXTENT, 0, 0); }
+};
+
+// ---------------------------------------------------------------- resources and modules
+
+HINSTANCE AFXAPI AfxGetInstanceHandle();
+HINSTANCE AFXAPI AfxGetResourceHandle();
+void AFXAPI AfxSetResourceHandle(HINSTANCE module);
+// The module that holds the resource: the resource source first, then the
+// extension modules in the order they were registered.
+HINSTANCE AFXAPI AfxFindResourceHandle(LPCSTR name, LPCSTR type);
+HINSTANCE AFXAPI AfxFindStringResourceHandle(UINT id);
+
+// An extension module: its resources join the search chain while it is loaded.
+struct AFX_EXTENSION_MODULE {
+    BOOL bInitialized;
+    HMODULE hModule;
+    HMODULE hResource;
+};
+BOOL AFXAPI AfxInitExtensionModule(AFX_EXTENSION_MODULE& module, HMODULE instance);
+void AFXAPI AfxTermExtensionModule(AFX_EXTENSION_MODULE& module);
+
+class CDynLinkLibrary : public CCmdTarget {
+public:
+    explicit CDynLinkLibrary(AFX_EXTENSION_MODULE& module);
+    ~CDynLinkLibrary() override;
+    HMODULE m_hModule;
+    HMODULE m_hResource;
+};
+
+// Restores the resource source on scope exit.
+class CResourceSourceScope {
+public:
+    explicit CResourceSourceScope(HINSTANCE module) : m_previous(AfxGetResourceHandle()) { AfxSetResourceHandle(module); }
+    ~CResourceSourceScope() { AfxSetResourceHandle(m_previous); }
+    CResourceSourceScope(const CResourceSourceScope&) = delete;
+    CResourceSourceScope& operator=(const CResourceSourceScope&) = delete;
+private:
+    HINSTANCE m_previous;
+};
+
+#define AFX_MANAGE_STATE(x)

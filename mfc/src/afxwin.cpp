@@ -1,0 +1,495 @@
+#include "afxwin.h"
+
+#include <map>
+#include <memory>
+#include <vector>
+
+// ---------------------------------------------------------------- runtime classes
+
+CRuntimeClass CObject::classCObject = {"CObject", (int)sizeof(CObject), nullptr, nullptr};
+CRuntimeClass* CObject::GetRuntimeClass() const { return RUNTIME_CLASS(CObject); }
+
+BOOL CObject::IsKindOf(const CRuntimeClass* runtimeClass) const
+{
+    return GetRuntimeClass()->IsDerivedFrom(runtimeClass);
+}
+
+CObject* CRuntimeClass::CreateObject() const
+{
+    if (!m_pfnCreateObject) return nullptr;
+    try {
+        return m_pfnCreateObject();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* base) const
+{
+    for (const CRuntimeClass* current = this; current; current = current->m_pBaseClass)
+        if (current == base) return TRUE;
+    return FALSE;
+}
+
+// ---------------------------------------------------------------- command targets
+
+IMPLEMENT_DYNAMIC(CCmdTarget, CObject)
+
+const AFX_MSGMAP* PASCAL CCmdTarget::GetThisMessageMap()
+{
+    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, nullptr}};
+    static const AFX_MSGMAP messageMap = {nullptr, &entries[0]};
+    return &messageMap;
+}
+
+const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
+
+BOOL CCmdTarget::DispatchToMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    const UINT code = HIWORD(wParam);
+    const UINT id = LOWORD(wParam);
+    for (const AFX_MSGMAP* map = GetMessageMap(); map; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
+        for (const AFX_MSGMAP_ENTRY* entry = map->lpEntries; entry->handler; ++entry) {
+            if (entry->nMessage != message) continue;
+            if (message == WM_COMMAND && (entry->nCode != code || id < entry->nID || id > entry->nLastID)) continue;
+            if (entry->handler(this, wParam, lParam, result)) return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+// ---------------------------------------------------------------- device contexts
+
+CDC* CDC::FromHandle(HDC dc)
+{
+    // One wrapper per handle, kept for the module's life: device contexts
+    // handed to handlers are few and short-lived.
+    static std::map<HDC, std::unique_ptr<CDC>> wrappers;
+    std::unique_ptr<CDC>& slot = wrappers[dc];
+    if (!slot) {
+        slot.reset(new CDC);
+        slot->m_hDC = dc;
+    }
+    return slot.get();
+}
+
+// ---------------------------------------------------------------- window map
+
+namespace {
+
+std::map<HWND, CWnd*>& PermanentMap()
+{
+    static std::map<HWND, CWnd*> map;
+    return map;
+}
+
+std::map<HWND, std::unique_ptr<CWnd>>& TemporaryMap()
+{
+    static std::map<HWND, std::unique_ptr<CWnd>> map;
+    return map;
+}
+
+} // namespace
+
+// Attaches the window that the creation hook caught to its object.
+struct CWndCreationHook {
+    static void Attach(CWnd* wnd, HWND window)
+    {
+        wnd->Attach(window);
+        wnd->PreSubclassWindow();
+        wnd->m_pfnSuper = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+    }
+};
+
+namespace {
+
+thread_local CWnd* t_windowInit = nullptr;
+thread_local HHOOK t_creationHook = nullptr;
+
+const char kDefaultWindowClass[] = "AfxWnd42s";
+
+ATOM RegisterDefaultClass()
+{
+    static ATOM atom = 0;
+    if (!atom) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = ::DefWindowProcA;
+        wc.hInstance = AfxGetInstanceHandle();
+        wc.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+        wc.lpszClassName = kDefaultWindowClass;
+        atom = ::RegisterClassA(&wc);
+        if (!atom && ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS) atom = 1;
+    }
+    return atom;
+}
+
+LRESULT CALLBACK CreationHookProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND && t_windowInit) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        CWnd* wnd = t_windowInit;
+        t_windowInit = nullptr;
+        CWndCreationHook::Attach(wnd, window);
+    }
+    return ::CallNextHookEx(t_creationHook, code, wParam, lParam);
+}
+
+} // namespace
+
+void AfxHookWindowCreate(CWnd* wnd)
+{
+    if (!t_creationHook)
+        t_creationHook = ::SetWindowsHookExA(WH_CBT, CreationHookProc, nullptr, ::GetCurrentThreadId());
+    t_windowInit = wnd;
+}
+
+BOOL AfxUnhookWindowCreate()
+{
+    if (t_creationHook) {
+        ::UnhookWindowsHookEx(t_creationHook);
+        t_creationHook = nullptr;
+    }
+    const BOOL attached = t_windowInit == nullptr;
+    t_windowInit = nullptr;
+    return attached;
+}
+
+// ---------------------------------------------------------------- CWnd
+
+IMPLEMENT_DYNCREATE(CWnd, CCmdTarget)
+
+const AFX_MSGMAP* PASCAL CWnd::GetThisMessageMap()
+{
+    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, nullptr}};
+    static const AFX_MSGMAP messageMap = {&CCmdTarget::GetThisMessageMap, &entries[0]};
+    return &messageMap;
+}
+
+const AFX_MSGMAP* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
+
+CWnd::~CWnd()
+{
+    if (m_hWnd && PermanentMap().count(m_hWnd) && PermanentMap()[m_hWnd] == this) {
+        // A window outliving its object would dispatch into freed memory.
+        HWND window = m_hWnd;
+        if (m_pfnSuper) ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        Detach();
+        if (::IsWindow(window)) ::DestroyWindow(window);
+    }
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND window)
+{
+    auto it = PermanentMap().find(window);
+    return it == PermanentMap().end() ? nullptr : it->second;
+}
+
+CWnd* CWnd::FromHandle(HWND window)
+{
+    if (!window) return nullptr;
+    if (CWnd* wnd = FromHandlePermanent(window)) return wnd;
+    std::unique_ptr<CWnd>& slot = TemporaryMap()[window];
+    if (!slot) slot.reset(new CWnd);
+    slot->m_hWnd = window;
+    return slot.get();
+}
+
+CWnd* CWnd::GetDesktopWindow() { return FromHandle(::GetDesktopWindow()); }
+
+BOOL CWnd::Attach(HWND window)
+{
+    if (!window) return FALSE;
+    m_hWnd = window;
+    PermanentMap()[window] = this;
+    TemporaryMap().erase(window);
+    return TRUE;
+}
+
+HWND CWnd::Detach()
+{
+    HWND window = m_hWnd;
+    if (window) {
+        auto it = PermanentMap().find(window);
+        if (it != PermanentMap().end() && it->second == this) PermanentMap().erase(it);
+    }
+    m_hWnd = nullptr;
+    return window;
+}
+
+BOOL CWnd::SubclassWindow(HWND window)
+{
+    if (!window || FromHandlePermanent(window)) return FALSE;
+    Attach(window);
+    PreSubclassWindow();
+    m_pfnSuper = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+    return TRUE;
+}
+
+BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent)
+{
+    return SubclassWindow(::GetDlgItem(parent->m_hWnd, (int)id));
+}
+
+HWND CWnd::UnsubclassWindow()
+{
+    if (m_pfnSuper) ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    m_pfnSuper = nullptr;
+    return Detach();
+}
+
+BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
+                    const RECT& rect, CWnd* parent, UINT id, LPVOID param)
+{
+    if (!className) {
+        RegisterDefaultClass();
+        className = kDefaultWindowClass;
+    }
+    AfxHookWindowCreate(this);
+    HWND window = ::CreateWindowExA(exStyle, className, windowName, style, rect.left, rect.top,
+                                    rect.right - rect.left, rect.bottom - rect.top,
+                                    parent ? parent->m_hWnd : nullptr, (HMENU)(UINT_PTR)id,
+                                    AfxGetInstanceHandle(), param);
+    AfxUnhookWindowCreate();
+    return window != nullptr && m_hWnd == window;
+}
+
+BOOL CWnd::Create(LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id)
+{
+    return CreateEx(0, className, windowName, style | WS_CHILD, rect, parent, id);
+}
+
+BOOL CWnd::DestroyWindow()
+{
+    if (!m_hWnd) return FALSE;
+    return ::DestroyWindow(m_hWnd);
+}
+
+void CWnd::GetWindowText(CString& text) const
+{
+    const int length = ::GetWindowTextLengthA(m_hWnd);
+    char* buffer = text.GetBufferSetLength(length + 1);
+    ::GetWindowTextA(m_hWnd, buffer, length + 1);
+    text.ReleaseBuffer();
+}
+
+CWnd* CWnd::GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
+
+void CWnd::ScreenToClient(LPRECT rect) const { ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(rect), 2); }
+void CWnd::ClientToScreen(LPRECT rect) const { ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(rect), 2); }
+
+BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags)
+{
+    return ::SetWindowPos(m_hWnd, insertAfter ? insertAfter->m_hWnd : nullptr, x, y, cx, cy, flags);
+}
+
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags)
+{
+    const DWORD style = GetStyle();
+    const DWORD newStyle = (style & ~remove) | add;
+    if (style == newStyle) return FALSE;
+    ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, (LONG_PTR)newStyle);
+    if (flags) ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | flags);
+    return TRUE;
+}
+
+LRESULT CWnd::Default()
+{
+    return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam);
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (m_pfnSuper) return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+}
+
+BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    return DispatchToMap(message, wParam, lParam, result);
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    if (!OnWndMsg(message, wParam, lParam, &result)) result = DefWindowProc(message, wParam, lParam);
+    return result;
+}
+
+LRESULT CWnd::OnNcDestroyMessage()
+{
+    const LRESULT result = Default();
+    // Hand the window back to its original procedure so that nothing after
+    // this message reaches the object.
+    if (m_pfnSuper && ::IsWindow(m_hWnd))
+        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    m_pfnSuper = nullptr;
+    Detach();
+    PostNcDestroy();
+    return result;
+}
+
+LRESULT CALLBACK AfxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    CWnd* wnd = CWnd::FromHandlePermanent(window);
+    if (!wnd) {
+        TemporaryMap().erase(window);
+        return ::DefWindowProcA(window, message, wParam, lParam);
+    }
+    const CWnd::CurrentMessage saved = wnd->m_current;
+    wnd->m_current = {message, wParam, lParam};
+    if (message == WM_NCDESTROY) {
+        TemporaryMap().erase(window);
+        // The object may be gone after this call.
+        return wnd->OnNcDestroyMessage();
+    }
+    const LRESULT result = wnd->WindowProc(message, wParam, lParam);
+    wnd->m_current = saved;
+    return result;
+}
+
+// ---------------------------------------------------------------- dialogs
+
+void AFXAPI DDX_Control(CDataExchange* dx, int id, CWnd& control)
+{
+    if (control.m_hWnd) return;
+    HWND item = ::GetDlgItem(dx->m_pDlgWnd->m_hWnd, id);
+    control.SubclassWindow(item);
+}
+
+IMPLEMENT_DYNAMIC(CDialog, CWnd)
+
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
+    ON_COMMAND(IDOK, OnOK)
+    ON_COMMAND(IDCANCEL, OnCancel)
+END_MESSAGE_MAP()
+
+INT_PTR CALLBACK AfxDlgProc(HWND window, UINT message, WPARAM, LPARAM)
+{
+    if (message != WM_INITDIALOG) return FALSE;
+    CDialog* dialog = dynamic_cast<CDialog*>(CWnd::FromHandlePermanent(window));
+    return dialog ? dialog->OnInitDialog() : TRUE;
+}
+
+BOOL CDialog::Create(UINT templateId, CWnd* parent)
+{
+    m_nIDHelp = templateId;
+    if (parent) m_pParentWnd = parent;
+    LPCSTR name = MAKEINTRESOURCEA(templateId);
+    HINSTANCE module = AfxFindResourceHandle(name, (LPCSTR)RT_DIALOG);
+    HRSRC resource = module ? ::FindResourceA(module, name, (LPCSTR)RT_DIALOG) : nullptr;
+    HGLOBAL loaded = resource ? ::LoadResource(module, resource) : nullptr;
+    auto dialogTemplate = loaded ? static_cast<LPCDLGTEMPLATEA>(::LockResource(loaded)) : nullptr;
+    if (!dialogTemplate) return FALSE;
+    AfxHookWindowCreate(this);
+    HWND window = ::CreateDialogIndirectParamA(module, dialogTemplate,
+                                               m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, AfxDlgProc, 0);
+    AfxUnhookWindowCreate();
+    return window != nullptr;
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate)
+{
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::EndDialog(int result)
+{
+    // Modeless dialogs only hide; their owners destroy them.
+    ::EndDialog(m_hWnd, result);
+}
+
+void CDialog::OnOK()
+{
+    UpdateData(TRUE);
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+IMPLEMENT_DYNAMIC(CStatic, CWnd)
+IMPLEMENT_DYNAMIC(CButton, CWnd)
+IMPLEMENT_DYNAMIC(CEdit, CWnd)
+IMPLEMENT_DYNAMIC(CListBox, CWnd)
+
+// ---------------------------------------------------------------- resources and modules
+
+namespace {
+
+HINSTANCE g_resourceHandle = nullptr;
+
+std::vector<CDynLinkLibrary*>& ExtensionChain()
+{
+    static std::vector<CDynLinkLibrary*> chain;
+    return chain;
+}
+
+} // namespace
+
+HINSTANCE AFXAPI AfxGetInstanceHandle() { return ::GetModuleHandleA(nullptr); }
+
+HINSTANCE AFXAPI AfxGetResourceHandle()
+{
+    return g_resourceHandle ? g_resourceHandle : ::GetModuleHandleA(nullptr);
+}
+
+void AFXAPI AfxSetResourceHandle(HINSTANCE module) { g_resourceHandle = module; }
+
+HINSTANCE AFXAPI AfxFindResourceHandle(LPCSTR name, LPCSTR type)
+{
+    HINSTANCE source = AfxGetResourceHandle();
+    if (::FindResourceA(source, name, type)) return source;
+    for (CDynLinkLibrary* library : ExtensionChain())
+        if (::FindResourceA(library->m_hResource, name, type)) return library->m_hResource;
+    return nullptr;
+}
+
+HINSTANCE AFXAPI AfxFindStringResourceHandle(UINT id)
+{
+    // Strings live in blocks of 16 under resource id (id / 16 + 1).
+    return AfxFindResourceHandle(MAKEINTRESOURCEA(id / 16 + 1), (LPCSTR)RT_STRING);
+}
+
+BOOL AFXAPI AfxInitExtensionModule(AFX_EXTENSION_MODULE& module, HMODULE instance)
+{
+    if (module.bInitialized) return TRUE;
+    module.hModule = instance;
+    module.hResource = instance;
+    module.bInitialized = TRUE;
+    return TRUE;
+}
+
+void AFXAPI AfxTermExtensionModule(AFX_EXTENSION_MODULE& module)
+{
+    std::vector<CDynLinkLibrary*>& chain = ExtensionChain();
+    for (size_t i = chain.size(); i-- > 0;) {
+        if (chain[i]->m_hModule == module.hModule) {
+            CDynLinkLibrary* library = chain[i];
+            chain.erase(chain.begin() + i);
+            delete library;
+        }
+    }
+    module.bInitialized = FALSE;
+}
+
+CDynLinkLibrary::CDynLinkLibrary(AFX_EXTENSION_MODULE& module)
+    : m_hModule(module.hModule), m_hResource(module.hResource)
+{
+    ExtensionChain().push_back(this);
+}
+
+CDynLinkLibrary::~CDynLinkLibrary()
+{
+    std::vector<CDynLinkLibrary*>& chain = ExtensionChain();
+    for (size_t i = 0; i < chain.size(); ++i)
+        if (chain[i] == this) { chain.erase(chain.begin() + i); break; }
+}

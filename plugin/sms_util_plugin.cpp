@@ -1,0 +1,170 @@
+#include "sms_util_plugin.h"
+
+#include "res/resource.h"
+#include "sms_service_wnd.h"
+#include "store/message_store.h"
+#include "window_registry.h"
+
+#include <new>
+
+namespace {
+
+CSmsUtilPlugin* g_plugin = nullptr;
+
+// Host message types.
+const int kMessageAccount = 4;
+const int kMessageOffline = 5;
+const int kMessageSession = 19;
+const int kSubscribedMessages[] = {18, 17, 4, 5, 19, 7, 6, 10};
+
+const COLORREF kTransparentMagenta = 0xFF00FF;
+
+} // namespace
+
+extern "C" IxaPlugin* getPlugin()
+{
+    CSmsUtilPlugin* plugin = new (std::nothrow) CSmsUtilPlugin;
+    if (plugin) g_plugin = plugin;
+    return plugin;
+}
+
+CSmsUtilPlugin* GetSmsUtilPlugin() { return g_plugin; }
+
+CSmsUtilPlugin::CSmsUtilPlugin()
+    : m_strName("SMSUTIL plugin"),
+      m_strClassId("CLASS_IXA_SMSUTILPLUGIN_6/4/2005/11:06:12"),
+      m_strVersion("Version 1.0")
+{
+    if (!g_wndService.m_hWnd) g_wndService.CreateServiceWindow();
+}
+
+CSmsUtilPlugin::~CSmsUtilPlugin() = default;
+
+const char* CSmsUtilPlugin::GetPluginName() { return m_strName; }
+const char* CSmsUtilPlugin::GetPluginClassId() { return m_strClassId; }
+void CSmsUtilPlugin::Hook7() {}
+void CSmsUtilPlugin::Hook12(int) {}
+void CSmsUtilPlugin::InvokeFromCommand(const char*) {}
+void CSmsUtilPlugin::Hook18(int) {}
+void CSmsUtilPlugin::Hook23(int) {}
+void CSmsUtilPlugin::GetIxaOptionDlg(IxaOptionDlg**) {}
+HWND CSmsUtilPlugin::InvokeFromPlugin(HWND) { return nullptr; }
+
+void CSmsUtilPlugin::InitPlugin()
+{
+    IxaBase* host = IxaBase::GetIxaInstance();
+    if (!host) return;
+
+    // The language settings are read as the host expects; the module has one
+    // resource language only.
+    int languageId = 0;
+    host->GetConfigInt("LANGUAGEID", languageId);
+    CString languageDir = ".\\language";
+    host->GetConfigString("LANGUAGEDIR", languageDir);
+
+    m_strName.LoadString(IDS_PLUGIN_NAME);
+    if (!InitWindowRegistry()) return;
+
+    HINSTANCE module = GetModuleHandleA();
+    CString caption;
+    caption.LoadString(IDS_PLUGIN_CAPTION);
+    HBITMAP button = ::LoadBitmapA(module, MAKEINTRESOURCEA(IDB_SMS_LEVEL2));
+    host->AddPluginButton(caption, this, 0, button, kTransparentMagenta);
+    if (button) ::DeleteObject(button);
+
+    HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, 2, 0);
+    for (UINT id : {IDB_SMS_LEVEL2, IDB_SMS_LEVEL3}) {
+        HBITMAP image = ::LoadBitmapA(module, MAKEINTRESOURCEA(id));
+        if (images) ImageList_AddMasked(images, image, kTransparentMagenta);
+        if (image) ::DeleteObject(image);
+    }
+    // Service levels 2 and 3 are the ones with the SMS service.
+    const PicInfo pictures[] = {{2, 0}, {3, 1}};
+    host->AddFriendFunBtn(1, this, images, PicInfoList{pictures, 2});
+
+    for (int type : kSubscribedMessages) host->RegisterMessage(type, this);
+
+    if (images) ImageList_Destroy(images);
+}
+
+void CSmsUtilPlugin::ExitPlugin() { FreeWindowRegistry(); }
+
+void CSmsUtilPlugin::OpenOrderPage() { g_wndService.OpenOrderDialog(); }
+
+void CSmsUtilPlugin::OpenSendDialog(unsigned int contact) { g_wndService.ShowSendDialog(contact); }
+
+void CSmsUtilPlugin::OnIxaMessage(IXAMessage* message)
+{
+    IxaBase* host = IxaBase::GetIxaInstance();
+    if (!host || !message) return;
+    switch (message->m_nType) {
+    case kMessageAccount:
+        OnAccountKnown(host);
+        break;
+    case kMessageOffline:
+        g_wndService.OnLogout();
+        m_bHaveSession = 0;
+        m_bOnline = 0;
+        break;
+    case kMessageSession:
+        OnSessionKnown(host);
+        break;
+    default:
+        break;
+    }
+}
+
+void CSmsUtilPlugin::OnAccountKnown(IxaBase* host)
+{
+    IxaContact me;
+    host->GetMyInfo(me);
+    CString number;
+    number.Format("%u", me.m_nUin);
+    if (number != m_strUserId) {
+        // Dialogs of the previous account must not outlive it.
+        DestroyRegisteredWindows();
+        m_strUserId = number;
+        CurrentAccountId = number;
+    }
+    CString directory;
+    if (!host->GetUserDataDir(directory, me.m_nUin)) directory.Empty();
+    AccountDataDir = directory;
+    if (m_bHaveSession) GoOnline();
+}
+
+void CSmsUtilPlugin::OnSessionKnown(IxaBase* host)
+{
+    const char* session = host->GetSessionId();
+    m_strSessionId = session ? session : "";
+    if (!m_bHaveSession) m_bHaveSession = 1;
+    if (!m_strUserId.IsEmpty()) GoOnline();
+}
+
+void CSmsUtilPlugin::GoOnline()
+{
+    m_bOnline = 1;
+    EnsureService();
+    g_wndService.StartPollTimer();
+}
+
+void CSmsUtilPlugin::EnsureService()
+{
+    if (!g_wndService.m_bReady) g_wndService.StartService();
+}
+
+int CSmsUtilPlugin::GetContactName(CString number, CString& name)
+{
+    IxaBase* host = IxaBase::GetIxaInstance();
+    if (!host) return 0;
+    IxaContact contact;
+    if (number == m_strUserId)
+        host->GetMyInfo(contact);
+    else
+        host->GetContact(strtoul(number, nullptr, 10), contact);
+    if (contact.m_nUin != 0) {
+        name = contact.m_strName;
+        return 1;
+    }
+    name = number;
+    return 0;
+}

@@ -1,0 +1,4 @@
+#include "message_store.h"
+
+CString CurrentAccountId;
+CString AccountDataDir;

@@ -1,0 +1,28 @@
+// Answers every message box that the thread opens while the hook is alive,
+// recording caption and text, so that no test waits for a click.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct SeenMessageBox {
+    std::string caption;
+    std::string text;
+};
+
+class MessageBoxHook {
+public:
+    // `answer` is the button pressed: IDOK, IDYES, IDNO...
+    explicit MessageBoxHook(int answer = IDOK);
+    ~MessageBoxHook();
+    MessageBoxHook(const MessageBoxHook&) = delete;
+    MessageBoxHook& operator=(const MessageBoxHook&) = delete;
+
+    std::vector<SeenMessageBox> seen;
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+    HHOOK m_hook;
+    int m_answer;
+};

@@ -1,0 +1,244 @@
+// The GUI framework stand-in: what the module relies on, driven through real
+// windows and messages.
+#include "afxwin.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// ---------------------------------------------------------------- CString
+
+TEST(CStringTest, FindNeverMatchesOnATrailByte)
+{
+    ASSERT_EQ(936u, GetACP());
+    // "乗" is 81 5B in GBK: its trail byte is "[". "[x" must not be found inside it.
+    CString text("\x81\x5Bx[x");
+    EXPECT_EQ(3, text.Find("[x"));
+    EXPECT_EQ(3, text.Find('['));
+    EXPECT_EQ(-1, CString("\x81\x5D").Find(']'));
+    EXPECT_EQ(-1, CString("abc").Find("abd"));
+    EXPECT_EQ(0, CString("abc").Find(""));
+}
+
+TEST(CStringTest, ReplaceSkipsTrailBytesAndReplacesEveryMatch)
+{
+    // The placeholders of the notice template sit next to double-byte text.
+    CString notice("抱歉 [[?]] 原因：(?)。");
+    EXPECT_EQ(1, notice.Replace("[?]", "10001"));
+    EXPECT_EQ(1, notice.Replace("(?)", "busy"));
+    EXPECT_STREQ("抱歉 [10001] 原因：busy。", notice);
+
+    CString tricky("\x81\x5B?]a[?]");
+    EXPECT_EQ(1, tricky.Replace("[?]", "X"));
+    EXPECT_STREQ("\x81\x5B?]aX", tricky);
+
+    CString repeated("aaaa");
+    EXPECT_EQ(2, repeated.Replace("aa", "b"));
+    EXPECT_STREQ("bb", repeated);
+}
+
+TEST(CStringTest, FormatSlicesAndCompares)
+{
+    CString number;
+    number.Format("%u", 4294967295u);
+    EXPECT_STREQ("4294967295", number);
+    EXPECT_STREQ("4294", number.Left(4));
+    EXPECT_STREQ("295", number.Right(3));
+    EXPECT_STREQ("67", number.Mid(5, 2));
+    EXPECT_STREQ("", number.Mid(20));
+    EXPECT_TRUE(CString("r10001") == "r10001");
+    EXPECT_TRUE(CString("a") != CString("b"));
+    CString sum = CString("c") + "10002" + 'x';
+    EXPECT_STREQ("c10002x", sum);
+}
+
+TEST(CStringTest, LoadStringSearchesTheResourceSource)
+{
+    CString text;
+    EXPECT_TRUE(text.LoadString(200));
+    EXPECT_STREQ("from the test program", text);
+    CString missing("kept");
+    EXPECT_FALSE(missing.LoadString(201));
+    EXPECT_STREQ("kept", missing);
+}
+
+// ---------------------------------------------------------------- collections
+
+TEST(CMapStringToPtrTest, LookupSetRemove)
+{
+    CMapStringToPtr map(10);
+    int a = 1, b = 2;
+    map.SetAt("a", &a);
+    map["b"] = &b;
+    void* value = nullptr;
+    EXPECT_TRUE(map.Lookup("a", value));
+    EXPECT_EQ(&a, value);
+    EXPECT_FALSE(map.Lookup("c", value));
+    EXPECT_EQ(2, map.GetCount());
+    EXPECT_TRUE(map.RemoveKey("a"));
+    EXPECT_FALSE(map.RemoveKey("a"));
+    EXPECT_EQ(1, map.GetCount());
+}
+
+TEST(CMapStringToPtrTest, EntryJustReturnedMayBeRemovedDuringAWalk)
+{
+    CMapStringToPtr map;
+    for (int i = 0; i < 100; ++i) {
+        CString key;
+        key.Format("r%d", i);
+        map.SetAt(key, nullptr);
+    }
+    int visited = 0;
+    CString key;
+    void* value;
+    for (POSITION position = map.GetStartPosition(); position;) {
+        map.GetNextAssoc(position, key, value);
+        EXPECT_TRUE(map.RemoveKey(key));
+        ++visited;
+    }
+    EXPECT_EQ(100, visited);
+    EXPECT_EQ(0, map.GetCount());
+    EXPECT_EQ(nullptr, map.GetStartPosition());
+}
+
+// ---------------------------------------------------------------- runtime classes and message maps
+
+class CBaseWnd : public CWnd {
+    DECLARE_DYNCREATE(CBaseWnd)
+public:
+    std::vector<std::string> log;
+protected:
+    void OnTimer(UINT_PTR id) { log.push_back("base timer " + std::to_string(id)); }
+    LRESULT OnPing(WPARAM wParam, LPARAM) { log.push_back("base ping"); return wParam + 1; }
+    DECLARE_MESSAGE_MAP()
+};
+IMPLEMENT_DYNCREATE(CBaseWnd, CWnd)
+BEGIN_MESSAGE_MAP(CBaseWnd, CWnd)
+    ON_WM_TIMER()
+    ON_MESSAGE(WM_APP + 1, OnPing)
+END_MESSAGE_MAP()
+
+class CDerivedWnd : public CBaseWnd {
+    DECLARE_DYNCREATE(CDerivedWnd)
+public:
+    bool sawCreate = false;
+protected:
+    int OnCreate(LPCREATESTRUCT create) { sawCreate = create != nullptr; return CWnd::OnCreate(create); }
+    LRESULT OnPong(WPARAM, LPARAM) { log.push_back("derived pong"); return 7; }
+    DECLARE_MESSAGE_MAP()
+};
+IMPLEMENT_DYNCREATE(CDerivedWnd, CBaseWnd)
+BEGIN_MESSAGE_MAP(CDerivedWnd, CBaseWnd)
+    ON_WM_CREATE()
+    ON_MESSAGE(WM_APP + 2, OnPong)
+END_MESSAGE_MAP()
+
+TEST(RuntimeClassTest, DynamicCreationAndDerivation)
+{
+    CObject* object = RUNTIME_CLASS(CDerivedWnd)->CreateObject();
+    ASSERT_NE(nullptr, object);
+    EXPECT_TRUE(object->IsKindOf(RUNTIME_CLASS(CWnd)));
+    EXPECT_TRUE(object->IsKindOf(RUNTIME_CLASS(CBaseWnd)));
+    EXPECT_FALSE(object->IsKindOf(RUNTIME_CLASS(CDialog)));
+    EXPECT_STREQ("CDerivedWnd", object->GetRuntimeClass()->m_lpszClassName);
+    EXPECT_TRUE(RUNTIME_CLASS(CDialog)->IsDerivedFrom(RUNTIME_CLASS(CWnd)));
+    EXPECT_FALSE(RUNTIME_CLASS(CWnd)->IsDerivedFrom(RUNTIME_CLASS(CDialog)));
+    EXPECT_EQ(nullptr, RUNTIME_CLASS(CDialog)->CreateObject()) << "CDialog is not dynamically creatable";
+    delete object;
+}
+
+TEST(MessageMapTest, DispatchChainsToTheBaseClassMap)
+{
+    CDerivedWnd wnd;
+    RECT empty = {0, 0, 0, 0};
+    ASSERT_TRUE(wnd.CreateEx(0, nullptr, "probe", WS_POPUP, empty, nullptr, 0));
+    EXPECT_TRUE(wnd.sawCreate) << "WM_CREATE reaches the object during creation";
+    EXPECT_EQ(CWnd::FromHandlePermanent(wnd.m_hWnd), &wnd);
+
+    EXPECT_EQ(8, wnd.SendMessage(WM_APP + 1, 7)) << "handler of the base map";
+    EXPECT_EQ(7, wnd.SendMessage(WM_APP + 2));
+    wnd.SendMessage(WM_TIMER, 300);
+    EXPECT_EQ(0, wnd.SendMessage(WM_APP + 3)) << "unmapped messages take the default procedure";
+    std::vector<std::string> expected = {"base ping", "derived pong", "base timer 300"};
+    EXPECT_EQ(expected, wnd.log);
+
+    HWND window = wnd.m_hWnd;
+    wnd.DestroyWindow();
+    EXPECT_EQ(nullptr, wnd.m_hWnd) << "detached at WM_NCDESTROY";
+    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(window));
+}
+
+// ---------------------------------------------------------------- dialogs
+
+class CProbeDialog : public CDialog {
+public:
+    CProbeDialog() : CDialog(100) {}
+    CEdit m_edit;
+    bool* m_deleted = nullptr;
+    int m_goClicks = 0;
+    int m_okCalls = 0;
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, 101, m_edit); }
+    void OnOK() override { ++m_okCalls; }
+    void OnGo() { ++m_goClicks; }
+    void PostNcDestroy() override { if (m_deleted) *m_deleted = true; delete this; }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CProbeDialog, CDialog)
+    ON_BN_CLICKED(102, OnGo)
+END_MESSAGE_MAP()
+
+TEST(DialogTest, ModelessDialogBindsControlsDispatchesCommandsAndDeletesItself)
+{
+    bool deleted = false;
+    CProbeDialog* dialog = new CProbeDialog;
+    dialog->m_deleted = &deleted;
+    ASSERT_TRUE(dialog->Create(100, nullptr));
+    ASSERT_NE(nullptr, dialog->m_edit.m_hWnd) << "DDX_Control bound the edit";
+    EXPECT_EQ(101, dialog->m_edit.GetDlgCtrlID());
+
+    ::SendMessageA(::GetDlgItem(dialog->m_hWnd, 102), BM_CLICK, 0, 0);
+    EXPECT_EQ(1, dialog->m_goClicks);
+    ::SendMessageA(::GetDlgItem(dialog->m_hWnd, IDOK), BM_CLICK, 0, 0);
+    EXPECT_EQ(1, dialog->m_okCalls) << "the derived OnOK replaces the base's";
+
+    ::SendMessageA(dialog->m_edit.m_hWnd, WM_SETTEXT, 0, (LPARAM) "typed");
+    CString text;
+    dialog->m_edit.GetWindowText(text);
+    EXPECT_STREQ("typed", text);
+
+    ::DestroyWindow(dialog->m_hWnd);
+    EXPECT_TRUE(deleted) << "PostNcDestroy ran after the window was gone";
+}
+
+TEST(ResourceSourceTest, SwitchAndRestore)
+{
+    HINSTANCE exe = ::GetModuleHandleA(nullptr);
+    EXPECT_EQ(exe, AfxGetResourceHandle());
+    HMODULE other = ::GetModuleHandleA("user32.dll");
+    {
+        CResourceSourceScope scope(other);
+        EXPECT_EQ(other, AfxGetResourceHandle());
+        CString text;
+        EXPECT_FALSE(text.LoadString(200)) << "user32 holds no string 200; the chain holds no extension";
+        CProbeDialog* dialog = new CProbeDialog;
+        EXPECT_FALSE(dialog->Create(100, nullptr)) << "template 100 is not in the resource source";
+        delete dialog;
+    }
+    EXPECT_EQ(exe, AfxGetResourceHandle());
+}
+
+TEST(ResourceSourceTest, ExtensionModulesJoinTheSearch)
+{
+    AFX_EXTENSION_MODULE module = {};
+    HMODULE exe = ::GetModuleHandleA(nullptr);
+    CResourceSourceScope scope(::GetModuleHandleA("user32.dll"));
+    ASSERT_TRUE(AfxInitExtensionModule(module, exe));
+    new CDynLinkLibrary(module);
+    CString text;
+    EXPECT_TRUE(text.LoadString(200)) << "found through the extension chain";
+    AfxTermExtensionModule(module);
+    EXPECT_FALSE(text.LoadString(200));
+}
