@@ -1,0 +1,109 @@
+// smsd: the SMS server stand-in.
+//   smsd [--listen HOST:PORT] [--directory FILE] [--http HOST:PORT]
+//        [--answer-delay-ms N] [--port-file FILE] [--log FILE]
+#include "account_directory.h"
+#include "order_page.h"
+#include "sms_server.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <thread>
+
+namespace {
+
+bool SplitAddress(const std::string& text, std::string& host, uint16_t& port)
+{
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos) return false;
+    host = text.substr(0, colon);
+    const long value = strtol(text.c_str() + colon + 1, nullptr, 10);
+    if (value < 0 || value > 65535) return false;
+    port = static_cast<uint16_t>(value);
+    return true;
+}
+
+smsd::SmsServer* g_server = nullptr;
+
+void OnSignal(int) { if (g_server) g_server->Stop(); }
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    smsd::ServerOptions options;
+    std::string directoryFile, portFile, logFile, httpAddress;
+    unsigned delay = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--listen" && hasValue) {
+            if (!SplitAddress(argv[++i], options.listenHost, options.listenPort)) {
+                fprintf(stderr, "smsd: --listen takes HOST:PORT\n");
+                return 2;
+            }
+        } else if (arg == "--directory" && hasValue) directoryFile = argv[++i];
+        else if (arg == "--http" && hasValue) httpAddress = argv[++i];
+        else if (arg == "--answer-delay-ms" && hasValue) delay = static_cast<unsigned>(atoi(argv[++i]));
+        else if (arg == "--port-file" && hasValue) portFile = argv[++i];
+        else if (arg == "--log" && hasValue) logFile = argv[++i];
+        else {
+            fprintf(stderr, "smsd: unknown option %s\n", arg.c_str());
+            return 2;
+        }
+    }
+    options.answerDelayMs = delay;
+
+    AccountDirectory directory = AccountDirectory::BuiltIn();
+    if (!directoryFile.empty()) {
+        std::string error;
+        if (!directory.LoadFile(directoryFile, error)) {
+            fprintf(stderr, "smsd: %s\n", error.c_str());
+            return 2;
+        }
+    }
+
+    std::ofstream logStream;
+    if (!logFile.empty()) {
+        logStream.open(logFile, std::ios::app);
+        options.log = &logStream;
+    } else {
+        options.log = &std::cerr;
+    }
+
+    // The order page listens beside the switch port unless told otherwise.
+    std::string httpHost = options.listenHost;
+    uint16_t httpPort = options.listenPort ? static_cast<uint16_t>(options.listenPort + 1) : 0;
+    if (!httpAddress.empty() && !SplitAddress(httpAddress, httpHost, httpPort)) {
+        fprintf(stderr, "smsd: --http takes HOST:PORT\n");
+        return 2;
+    }
+    smsd::OrderPage page;
+    std::string error;
+    if (!page.Start(httpHost, httpPort, error)) {
+        fprintf(stderr, "smsd: %s\n", error.c_str());
+        return 1;
+    }
+    options.orderBase = "http://" + httpHost + ":" + std::to_string(page.Port()) + "/order";
+
+    smsd::SmsServer server(directory, options);
+    if (!server.Listen(error)) {
+        fprintf(stderr, "smsd: %s\n", error.c_str());
+        return 1;
+    }
+    if (!portFile.empty()) {
+        std::ofstream(portFile) << server.Port() << " " << page.Port() << "\n";
+    }
+    *options.log << "smsd: switch on " << options.listenHost << ":" << server.Port() << ", order page "
+                 << options.orderBase << std::endl;
+    g_server = &server;
+    std::signal(SIGTERM, OnSignal);
+    std::signal(SIGINT, OnSignal);
+    server.Run();
+    g_server = nullptr;
+    page.Stop();
+    return 0;
+}
