@@ -1,47 +1,124 @@
 #include "sms_service_wnd.h"
 
+#include "dialogs/order_dlg.h"
 #include "ixa_base.h"
 #include "res/resource.h"
 #include "sms_util_plugin.h"
+#include "store/byte_reader.h"
+#include "store/sms_record.h"
+#include "switch_manager.h"
+#include "transport/service_text.h"
+#include "transport/sms_adapter.h"
+#include "window_registry.h"
+
+#include <cstdlib>
 
 CSmsServiceWnd g_wndService;
 
 namespace {
 
 const int kSmsService = 1;
+const char kOrderKey[] = "smsutil_order";
 
 bool HasSmsService(unsigned short level) { return level == 2 || level == 3; }
 
+CSmsUtilPlugin* Plugin() { return GetSmsUtilPlugin(); }
+
 bool PluginOnline()
 {
-    CSmsUtilPlugin* plugin = GetSmsUtilPlugin();
+    CSmsUtilPlugin* plugin = Plugin();
     return plugin && plugin->m_bOnline;
+}
+
+unsigned int UserNumber()
+{
+    CSmsUtilPlugin* plugin = Plugin();
+    return plugin ? static_cast<unsigned int>(strtoul(plugin->m_strUserId, nullptr, 10)) : 0;
 }
 
 } // namespace
 
 BEGIN_MESSAGE_MAP(CSmsServiceWnd, CWnd)
     ON_WM_TIMER()
+    ON_MESSAGE(WM_SMSDATA, OnServiceData)
+    ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CSmsServiceWnd::~CSmsServiceWnd() = default;
+CSmsServiceWnd::~CSmsServiceWnd()
+{
+    // At unload the framework may already be gone; the adapter is given back
+    // only while the window still lives.
+    if (m_hWnd) ReleaseAdapter();
+}
 
 BOOL CSmsServiceWnd::CreateServiceWindow()
 {
     RECT empty = {0, 0, 0, 0};
-    return CreateEx(0, nullptr, "timer", WS_CHILD, empty, CWnd::GetDesktopWindow(), 0);
+    if (!CreateEx(0, nullptr, "timer", WS_CHILD, empty, CWnd::GetDesktopWindow(), 0)) return FALSE;
+    SetSmsDataTarget(m_hWnd);
+    return TRUE;
+}
+
+void CSmsServiceWnd::OnDestroy()
+{
+    SetSmsDataTarget(nullptr);
+    // Blocks already posted are copies that only this window frees.
+    MSG message;
+    while (::PeekMessageA(&message, m_hWnd, WM_SMSDATA, WM_SMSDATA, PM_REMOVE))
+        delete[] reinterpret_cast<char*>(message.lParam);
+    Default();
+}
+
+bool CSmsServiceWnd::AdapterConnected() const { return m_pAdapter && m_pAdapter->m_bConnected; }
+
+bool CSmsServiceWnd::EnsureAdapter()
+{
+    if (!m_pAdapter) {
+        AdapterBase* adapter = SwitchManager::getInstance()->CreateAdapter(SMS_ADAPTER_TYPE);
+        if (!adapter) return false;
+        m_pAdapter = static_cast<CSmsAdapter*>(adapter);
+        m_pAdapter->SetApplicationID(Plugin()->m_strUserId);
+        m_pAdapter->MarkKeep();
+    }
+    return true;
+}
+
+void CSmsServiceWnd::ReleaseAdapter()
+{
+    if (!m_pAdapter) return;
+    m_pAdapter->Release();
+    m_pAdapter = nullptr;
+}
+
+int CSmsServiceWnd::CallService()
+{
+    return m_pAdapter ? m_pAdapter->Call(UserNumber(), SMS_ADAPTER_TYPE, nullptr, 0) : -1;
+}
+
+int CSmsServiceWnd::SendServiceQuery()
+{
+    if (!AdapterConnected()) return -1;
+    return m_pAdapter->SendData("1", 2);
 }
 
 int CSmsServiceWnd::StartService()
 {
     if (!PluginOnline()) {
-        SetOrderState(0);
+        SetOrderState(COrderDlg::STATE_OFFLINE);
         return -1;
     }
     if (m_nInitTimer || m_bReady) return 0;
-    // No service adapter can be made without the signalling module.
-    SetOrderState(3);
-    return -1;
+    if (!EnsureAdapter()) {
+        SetOrderState(COrderDlg::STATE_FAILED);
+        return -1;
+    }
+    if (!m_pAdapter->m_bConnected) CallService();
+    if (!StartInitTimer()) {
+        SetOrderState(COrderDlg::STATE_FAILED);
+        return -1;
+    }
+    SetOrderState(COrderDlg::STATE_STARTING);
+    return 0;
 }
 
 bool CSmsServiceWnd::StartPollTimer()
@@ -58,6 +135,14 @@ void CSmsServiceWnd::StopPollTimer()
     m_nPollTimer = 0;
 }
 
+bool CSmsServiceWnd::StartInitTimer()
+{
+    if (m_nInitTimer) return true;
+    m_nInitElapsed = 0;
+    m_nInitTimer = SetTimer(TIMER_INIT, TIMER_INIT_PERIOD_MS);
+    return m_nInitTimer != 0;
+}
+
 void CSmsServiceWnd::StopInitTimer()
 {
     if (!m_nInitTimer) return;
@@ -68,25 +153,88 @@ void CSmsServiceWnd::StopInitTimer()
 void CSmsServiceWnd::OnTimer(UINT_PTR id)
 {
     if (id == TIMER_POLL) {
-        if (!PluginOnline()) StopPollTimer();
+        if (!PluginOnline() || !CMessageStore::VisitUnread(*this)) StopPollTimer();
         return;
     }
-    if (id == TIMER_INIT) {
-        m_nInitElapsed += TIMER_INIT_PERIOD_MS;
-        if (!PluginOnline()) {
-            StopInitTimer();
-            SetOrderState(3);
+    if (id != TIMER_INIT) {
+        Default();
+        return;
+    }
+    m_nInitElapsed += TIMER_INIT_PERIOD_MS;
+    if (!PluginOnline()) {
+        StopInitTimer();
+        SetOrderState(COrderDlg::STATE_FAILED);
+        return;
+    }
+    // The limits run from the start of the start-up, connected or not.
+    if (!AdapterConnected()) {
+        if (m_nInitElapsed < CALL_LIMIT_MS) {
+            if (m_nInitElapsed % 500 == 0) CallService();
+            return;
         }
+    } else if (m_nInitElapsed < QUERY_LIMIT_MS) {
+        if (m_nInitElapsed % 1000 == 0) SendServiceQuery();
         return;
     }
-    Default();
+    StopInitTimer();
+    SetOrderState(COrderDlg::STATE_TIMEOUT);
 }
 
-void CSmsServiceWnd::OnLogout() { m_bReady = 0; }
+LRESULT CSmsServiceWnd::OnServiceData(WPARAM length, LPARAM data)
+{
+    char* bytes = reinterpret_cast<char*>(data);
+    const int count = static_cast<int>(length);
+    // The first two bytes of every block are the transport's.
+    if (bytes && count > 2) ParseServiceText(bytes + 2, count - 2);
+    delete[] bytes;
+    return 0;
+}
 
-void CSmsServiceWnd::SetOrderState(int) {}
+void CSmsServiceWnd::OnServiceReady()
+{
+    m_bReady = 1;
+    StopInitTimer();
+    SetOrderState(COrderDlg::STATE_READY);
+}
 
-void CSmsServiceWnd::OpenOrderDialog() {}
+void CSmsServiceWnd::OnLogout()
+{
+    m_bReady = 0;
+    ReleaseAdapter();
+    RemoveRegisteredWindow(kOrderKey);
+}
+
+void CSmsServiceWnd::SetOrderState(int state)
+{
+    if (auto dialog = static_cast<COrderDlg*>(FindRegisteredWindow(kOrderKey))) dialog->SetServiceState(state);
+}
+
+void CSmsServiceWnd::OpenOrderDialog()
+{
+    auto dialog = static_cast<COrderDlg*>(FindRegisteredWindow(kOrderKey));
+    if (!dialog) {
+        CSmsUtilPlugin* plugin = Plugin();
+        if (!plugin) return;
+        CResourceSourceScope resources(plugin->GetModuleHandleA());
+        dialog = static_cast<COrderDlg*>(CreateRegisteredWindow(RUNTIME_CLASS(COrderDlg), kOrderKey));
+        if (!dialog) return;
+        dialog->m_strRegKey = kOrderKey;
+        if (!dialog->Create()) {
+            RemoveRegisteredWindow(kOrderKey);
+            return;
+        }
+    }
+    dialog->ShowWindow(SW_SHOWNORMAL);
+    dialog->SetForegroundWindow();
+    int state = COrderDlg::STATE_FAILED;
+    if (!PluginOnline())
+        state = COrderDlg::STATE_OFFLINE;
+    else if (m_bReady)
+        state = COrderDlg::STATE_READY;
+    else if (m_nInitTimer)
+        state = COrderDlg::STATE_STARTING;
+    dialog->SetServiceState(state);
+}
 
 int CSmsServiceWnd::MessageBoxId(UINT id, UINT style)
 {
@@ -115,4 +263,32 @@ void CSmsServiceWnd::ShowSendDialog(unsigned int number)
         MessageBoxId(IDS_CONTACT_NO_SERVICE, MB_ICONSTOP);
         return;
     }
+}
+
+void CSmsServiceWnd::DeliverMessage(CSmsRecord record)
+{
+    if (!PluginOnline()) {
+        CMessageStore::AddUnread(record);
+        return;
+    }
+    if (ShowMessage(&record, false, true) == 0) {
+        CMessageStore::AddUnread(record);
+        StartPollTimer();
+    }
+}
+
+int CSmsServiceWnd::ShowMessage(CSmsRecord*, bool, bool)
+{
+    // No view dialog can show a message yet: every message waits in the
+    // unread queue, which keeps it until one can.
+    return 0;
+}
+
+bool CSmsServiceWnd::WantsUnread(int) { return true; }
+
+bool CSmsServiceWnd::HandleUnread(CByteReader& reader)
+{
+    CSmsRecord record;
+    record.Load(reader);
+    return ShowMessage(&record, true, false) == 1;
 }

@@ -3,6 +3,8 @@
 #include "res/resource.h"
 #include "sms_service_wnd.h"
 #include "store/message_store.h"
+#include "switch_manager.h"
+#include "transport/sms_adapter.h"
 #include "window_registry.h"
 
 #include <new>
@@ -83,6 +85,10 @@ void CSmsUtilPlugin::InitPlugin()
     host->AddFriendFunBtn(1, this, images, PicInfoList{pictures, 2});
 
     for (int type : kSubscribedMessages) host->RegisterMessage(type, this);
+
+    // Every adapter of the type, also those the server's calls make, is ours.
+    // The factory lives as long as the process.
+    SwitchManager::getInstance()->RegisterAdapterFactory(SMS_ADAPTER_TYPE, new CSmsAdapterFactory);
 
     if (images) ImageList_Destroy(images);
 }

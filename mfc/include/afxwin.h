@@ -136,7 +136,7 @@ protected: \
 #define ON_WM_GETMINMAXINFO() \
     AFX_MSG_HANDLER(WM_GETMINMAXINFO, self->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)))
 #define ON_WM_ERASEBKGND() \
-    AFX_MSG_HANDLER(WM_ERASEBKGND, *result = self->OnEraseBkgnd(CDC::FromHandle(reinterpret_cast<HDC>(wParam))))
+    AFX_MSG_HANDLER(WM_ERASEBKGND, CDC dc; dc.m_hDC = reinterpret_cast<HDC>(wParam); *result = self->OnEraseBkgnd(&dc))
 #define ON_WM_PAINT() AFX_MSG_HANDLER(WM_PAINT, self->OnPaint())
 #define ON_WM_KILLFOCUS() AFX_MSG_HANDLER(WM_KILLFOCUS, self->OnKillFocus(reinterpret_cast<HWND>(wParam)))
 #define ON_WM_CHAR() AFX_MSG_HANDLER(WM_CHAR, self->OnChar((UINT)wParam, LOWORD(lParam), HIWORD(lParam)))
@@ -160,7 +160,6 @@ protected:
 class CDC {
 public:
     HDC m_hDC = nullptr;
-    static CDC* FromHandle(HDC dc);
     HDC GetSafeHdc() const { return m_hDC; }
     operator HDC() const { return m_hDC; }
 };

@@ -58,21 +58,6 @@ BOOL CCmdTarget::DispatchToMap(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     return FALSE;
 }
 
-// ---------------------------------------------------------------- device contexts
-
-CDC* CDC::FromHandle(HDC dc)
-{
-    // One wrapper per handle, kept for the module's life: device contexts
-    // handed to handlers are few and short-lived.
-    static std::map<HDC, std::unique_ptr<CDC>> wrappers;
-    std::unique_ptr<CDC>& slot = wrappers[dc];
-    if (!slot) {
-        slot.reset(new CDC);
-        slot->m_hDC = dc;
-    }
-    return slot.get();
-}
-
 // ---------------------------------------------------------------- window map
 
 namespace {

@@ -1,0 +1,67 @@
+#include "web_browser2.h"
+
+#include <oleauto.h>
+
+IMPLEMENT_DYNCREATE(CWebBrowser2, CWnd)
+
+namespace {
+
+const UINT kDispidNavigate = 104;
+
+// The control: it keeps the address it navigated to as its text and paints it.
+LRESULT CALLBACK BrowserControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_APP + kDispidNavigate: {
+        BSTR url = reinterpret_cast<BSTR>(lParam);
+        ::SetWindowTextW(window, url ? url : L"");
+        ::InvalidateRect(window, nullptr, TRUE);
+        return 0;
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = ::BeginPaint(window, &paint);
+        RECT client;
+        ::GetClientRect(window, &client);
+        ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        wchar_t text[2048];
+        const int length = ::GetWindowTextW(window, text, 2048);
+        ::InflateRect(&client, -8, -8);
+        ::SetBkMode(dc, TRANSPARENT);
+        HGDIOBJ old = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
+        ::DrawTextW(dc, text, length, &client, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_EDITCONTROL);
+        ::SelectObject(dc, old);
+        ::EndPaint(window, &paint);
+        return 0;
+    }
+    default:
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+} // namespace
+
+bool CWebBrowser2::RegisterControlClass()
+{
+    static bool registered = [] {
+        WNDCLASSW control = {};
+        control.style = CS_GLOBALCLASS | CS_HREDRAW | CS_VREDRAW;
+        control.lpfnWndProc = BrowserControlProc;
+        control.hInstance = ::GetModuleHandleA(nullptr);
+        control.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+        control.lpszClassName = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
+        return ::RegisterClassW(&control) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    return registered;
+}
+
+void CWebBrowser2::Navigate(LPCSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*)
+{
+    // The address travels as a BSTR, as the control's dispatch interface takes it.
+    const int wide = ::MultiByteToWideChar(CP_ACP, 0, url, -1, nullptr, 0);
+    BSTR address = ::SysAllocStringLen(nullptr, wide > 0 ? wide - 1 : 0);
+    if (!address) return;
+    ::MultiByteToWideChar(CP_ACP, 0, url, -1, address, wide);
+    SendMessage(WM_APP + kDispidNavigate, 0, reinterpret_cast<LPARAM>(address));
+    ::SysFreeString(address);
+}
