@@ -29,7 +29,7 @@ LRESULT CALLBACK BrowserControlProc(HWND window, UINT message, WPARAM wParam, LP
         ::InflateRect(&client, -8, -8);
         ::SetBkMode(dc, TRANSPARENT);
         HGDIOBJ old = ::SelectObject(dc, ::GetStockObject(DEFAULT_GUI_FONT));
-        ::DrawTextW(dc, text, length, &client, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_EDITCONTROL);
+        ::DrawTextW(dc, text, length, &client, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
         ::SelectObject(dc, old);
         ::EndPaint(window, &paint);
         return 0;

@@ -1,14 +1,32 @@
 #!/usr/bin/env bash
-# The main job: the host loads the plugin, logs an account in and shows what
-# the plugin registered. Screenshots go to build/demo/.
+# The main job: the SMS server, and the client with the plugin logged in as
+# 张三 (10001), opening the order page once the service has started.
+# Screenshots go to build/demo/.
 set -uo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 export SMSUTIL_BUILD=$build
 source "$here/wine-env.sh"
 "$here/wine-prefix.sh" || exit 1
+source "$here/display.sh"
+start_display || exit 1
 
 demo=$build/demo
-mkdir -p "$demo"
+rm -rf "$demo" && mkdir -p "$demo"
+"$build/native/server/smsd" --listen 127.0.0.1:0 --http 127.0.0.1:0 --port-file "$demo/ports" --log "$demo/smsd.log" &
+smsd=$!
+trap 'kill $smsd 2>/dev/null; stop_display' EXIT
+for _ in $(seq 100); do [ -s "$demo/ports" ] && break; sleep 0.05; done
+read -r switch_port http_port < "$demo/ports"
+export SMSUTIL_SWITCH_ADDR=127.0.0.1:$switch_port
+echo "demo: smsd on 127.0.0.1:$switch_port, order page on port $http_port"
+
 cd "$build/win/bin"
-"$here/wine-run" smshost.exe --account 10001 --data "$demo/data/10001" --seconds 2 | tr -d '\r'
+"$here/wine-run" smshost.exe --account 10001 --data "$demo/data/10001" --order --seconds 6 \
+  > "$demo/smshost-10001.log" 2>&1 &
+host=$!
+sleep 4
+screenshot "$demo/order-page-10001.png" && echo "demo: screenshot $demo/order-page-10001.png"
+wait $host
+tr -d '\r' < "$demo/smshost-10001.log" | grep '^smshost:'
+echo "demo: server log in $demo/smsd.log"

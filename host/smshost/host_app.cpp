@@ -89,6 +89,7 @@ BOOL CHostApp::RegisterMessage(int type, IxaPlugin* plugin)
 
 BOOL CHostApp::AddPluginButton(const char* caption, IxaPlugin* plugin, int, HBITMAP bitmap, COLORREF mask)
 {
+    m_buttonCaption = caption;
     BITMAP info = {};
     if (bitmap) GetObjectA(bitmap, sizeof info, &info);
     char line[256];

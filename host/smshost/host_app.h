@@ -28,6 +28,7 @@ public:
     void Broadcast(int type);
     // What the plugin registered, one line each, in UTF-8.
     std::vector<std::string> Registration() const;
+    const char* PluginButtonCaption() const { return m_buttonCaption; }
 
 private:
     void FillContact(uint32_t number, IxaContact& contact) const;
@@ -36,6 +37,7 @@ private:
     uint32_t m_account;
     CString m_dataDir;
     CString m_session;
+    CString m_buttonCaption;
     std::vector<std::pair<int, IxaPlugin*>> m_subscriptions;
     std::vector<std::string> m_registration;
 };

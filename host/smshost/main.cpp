@@ -2,6 +2,8 @@
 // runs the message loop.
 //   smshost.exe [--account N] [--directory FILE] [--data DIR] [--seconds N] [--order]
 #include "host_app.h"
+#include "host_window.h"
+#include "switch_manager.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -103,6 +105,14 @@ int main(int argc, char** argv)
     printf("smshost: loaded \"%s\" (%s)\n", ToUtf8(plugin->GetPluginName()).c_str(), plugin->GetPluginClassId());
     for (const std::string& line : host.Registration()) printf("smshost: %s\n", line.c_str());
 
+    CHostWindow window(host, *plugin, *directory.Find(options.account), directory);
+    if (!window.Create()) {
+        fprintf(stderr, "smshost: cannot create the main window\n");
+        return 1;
+    }
+
+    // The signalling module learns the account before anything is called.
+    SwitchManager::getInstance()->SetLocalAccount(options.account);
     // The session becomes known before the account, as the client logs in.
     host.Broadcast(19);
     host.Broadcast(4);
@@ -113,9 +123,13 @@ int main(int argc, char** argv)
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         if (message.message == WM_TIMER && message.hwnd == nullptr) break;
+        // The plugin's modeless dialogs take their keys (Enter, Escape, Tab).
+        HWND active = GetActiveWindow();
+        if (active && IsDialogMessageA(active, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    for (const std::string& line : DescribePluginWindows()) printf("smshost: %s\n", line.c_str());
 
     host.Broadcast(5);
     plugin->ExitPlugin();

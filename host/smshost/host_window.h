@@ -1,0 +1,32 @@
+// The client's main window: the account, the plugin's button and the friend
+// list, from which the plugin's commands are picked.
+#pragma once
+#include "account_directory.h"
+#include "host_app.h"
+
+#include <string>
+#include <vector>
+
+class CHostWindow {
+public:
+    CHostWindow(CHostApp& host, IxaPlugin& plugin, const DirectoryAccount& me, const AccountDirectory& directory);
+    bool Create();
+    HWND Handle() const { return m_window; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void FillContacts();
+
+    CHostApp& m_host;
+    IxaPlugin& m_plugin;
+    const DirectoryAccount& m_me;
+    const AccountDirectory& m_directory;
+    HWND m_window = nullptr;
+    HWND m_contacts = nullptr;
+    std::vector<uint32_t> m_numbers;
+};
+
+// What the plugin shows in this process, one line per window, in UTF-8: the
+// order dialog's status and browser address, for scripts that check them.
+std::vector<std::string> DescribePluginWindows();

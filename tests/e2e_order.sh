@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# End to end under Wine: the real smsd, the real host and the real module.
+# Logging in starts the service and the order dialog navigates to the built
+# address, which the server's page then echoes; without a server the start-up
+# times out; a rejected account's start-up fails.
+#   e2e_order.sh SMSD BINDIR WORKDIR
+set -uo pipefail
+smsd=$1
+bin=$2
+work=$3
+here=$(cd "$(dirname "$0")" && pwd)
+rm -rf "$work" && mkdir -p "$work"
+fail=0
+
+"$smsd" --listen 127.0.0.1:0 --http 127.0.0.1:0 --port-file "$work/ports" --log "$work/smsd.log" &
+server=$!
+trap 'kill $server 2>/dev/null; wait $server 2>/dev/null' EXIT
+for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.05; done
+read -r switch_port http_port < "$work/ports"
+
+host() { # account seconds switch-address
+  (cd "$bin" && SMSUTIL_SWITCH_ADDR=$3 "$here/../scripts/wine-run" smshost.exe --account "$1" \
+     --data "$work/data/$1" --order --seconds "$2") 2>/dev/null | tr -d '\r' | grep '^smshost:'
+}
+check() { # description, output, expected line (regex)
+  if grep -qE "$3" <<<"$2"; then echo "PASS: $1"; else echo "FAIL: $1"; echo "$2"; fail=1; fi
+}
+
+out=$(host 10001 3 "127.0.0.1:$switch_port")
+check "ready service navigates to the order page" "$out" \
+  "^smshost: order page: http://127\.0\.0\.1:$http_port/order\?option=add&registerPhone=13800000001&service=1001&user_id=10001&session_id=session-10001-[0-9]+$"
+address=$(sed -n 's/^smshost: order page: //p' <<<"$out")
+page=$(python3 -c 'import sys, urllib.request; print(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode("gbk"))' "$address" 2>&1)
+check "the server's page echoes the address's parameters" "$page" "<dt>registerPhone</dt><dd>13800000001</dd>"
+check "the page has the user id" "$page" "<dt>user_id</dt><dd>10001</dd>"
+
+out=$(host 10002 3 "127.0.0.1:$switch_port")
+check "level 3 displays" "$out" "order page: .*\?option=display&registerPhone=13800000002&"
+
+out=$(host 10001 4 "127.0.0.1:1")
+check "no server: the start-up times out" "$out" "^smshost: order status: 初始化服务超时，请您尝试重试。$"
+
+out=$(host 10006 3 "127.0.0.1:$switch_port")
+check "a rejected account's start-up fails" "$out" "^smshost: order status: 初始化服务失败，请您尝试重试。$"
+
+[ $fail = 0 ] || { echo "--- smsd log"; cat "$work/smsd.log"; }
+exit $fail
