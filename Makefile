@@ -28,5 +28,8 @@ test: build
 demo: build
 	@scripts/demo.sh $(BUILD)
 
+bench: build
+	@scripts/bench.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Benchmarks: figures to read, never a pass or a fail.
+set -uo pipefail
+build=$(cd "${1:-build}" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+export SMSUTIL_BUILD=$build
+source "$here/wine-env.sh"
+"$here/wine-prefix.sh" || exit 1
+work=$build/bench
+rm -rf "$work" && mkdir -p "$work"
+cd "$build/win/bin"
+echo "store under Wine (microseconds per call, best of three runs):"
+"$here/wine-run" store_bench.exe "Z:$work" 2>/dev/null | tr -d '\r'
