@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
 # Benchmarks: figures to read, never a pass or a fail.
 set -uo pipefail
-build=$(cd "${1:-build}" && pwd)
-here=$(cd "$(dirname "$0")" && pwd)
-export SMSUTIL_BUILD=$build
-source "$here/wine-env.sh"
-"$here/wine-prefix.sh" || exit 1
+source "$(dirname "$0")/prelude.sh"
 work=$build/bench
 rm -rf "$work" && mkdir -p "$work"
 cd "$build/win/bin"

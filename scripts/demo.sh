@@ -3,11 +3,7 @@
 # 张三 (10001), opening the order page once the service has started.
 # Screenshots go to build/demo/.
 set -uo pipefail
-build=$(cd "${1:-build}" && pwd)
-here=$(cd "$(dirname "$0")" && pwd)
-export SMSUTIL_BUILD=$build
-source "$here/wine-env.sh"
-"$here/wine-prefix.sh" || exit 1
+source "$(dirname "$0")/prelude.sh"
 source "$here/display.sh"
 start_display || exit 1
 

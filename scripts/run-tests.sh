@@ -2,11 +2,7 @@
 # Runs every test: one Xvfb display and one persistent wineserver for the
 # whole run, both ended with it whatever happens.
 set -uo pipefail
-build=$(cd "${1:-build}" && pwd)
-here=$(cd "$(dirname "$0")" && pwd)
-export SMSUTIL_BUILD=$build
-source "$here/wine-env.sh"
-"$here/wine-prefix.sh" || exit 1
+source "$(dirname "$0")/prelude.sh"
 
 source "$here/display.sh"
 start_display || exit 1

@@ -90,30 +90,33 @@ int OnInitReply(char* cursor)
     }
 }
 
-int OnIncomingSms(char* cursor)
+// Fields 2 (unused) and 3 (the other party) of a type "4" or "6" text.
+static CSmsRecord RecordFrom(BYTE kind, char*& cursor)
 {
     NextField(&cursor, SERVICE_FIELD_SEPARATOR);
     CSmsRecord record;
-    record.kind = CSmsRecord::KIND_RECEIVED;
+    record.kind = kind;
     record.peer = NextField(&cursor, SERVICE_FIELD_SEPARATOR);
-    record.text = cursor;
     record.time = LocalTimeNow();
+    return record;
+}
+
+int OnIncomingSms(char* cursor)
+{
+    CSmsRecord record = RecordFrom(CSmsRecord::KIND_RECEIVED, cursor);
+    record.text = cursor;
     Receive(record);
     return 1;
 }
 
 int OnUndelivered(char* cursor)
 {
-    NextField(&cursor, SERVICE_FIELD_SEPARATOR);
-    CSmsRecord record;
-    record.kind = CSmsRecord::KIND_UNDELIVERED;
-    record.peer = NextField(&cursor, SERVICE_FIELD_SEPARATOR);
+    CSmsRecord record = RecordFrom(CSmsRecord::KIND_UNDELIVERED, cursor);
     CString notice;
     notice.LoadString(IDS_UNDELIVERED_NOTICE);
     notice.Replace("[?]", record.peer);
     notice.Replace("(?)", cursor);
     record.text = notice;
-    record.time = LocalTimeNow();
     Receive(record);
     return 1;
 }
