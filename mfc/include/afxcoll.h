@@ -12,6 +12,8 @@ typedef __POSITION* POSITION;
 // returned may be removed during a walk.
 class CMapStringToPtr {
 public:
+    // MFC allocates entries in blocks of `blockSize`; here each entry is its
+    // own allocation, so the size is accepted and has no further effect.
     explicit CMapStringToPtr(int blockSize = 10);
     ~CMapStringToPtr();
     CMapStringToPtr(const CMapStringToPtr&) = delete;
@@ -41,7 +43,6 @@ private:
     CAssoc** m_pHashTable = nullptr;
     UINT m_nHashTableSize = 17;
     int m_nCount = 0;
-    int m_nBlockSize;
 };
 
 class CStringArray {

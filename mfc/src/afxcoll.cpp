@@ -1,6 +1,6 @@
 #include "afxcoll.h"
 
-CMapStringToPtr::CMapStringToPtr(int blockSize) : m_nBlockSize(blockSize > 0 ? blockSize : 10) {}
+CMapStringToPtr::CMapStringToPtr(int) {}
 
 CMapStringToPtr::~CMapStringToPtr() { RemoveAll(); }
 
