@@ -509,3 +509,25 @@ TEST_F(ServiceTest, ResizingKeepsTheBrowserFillingAndTheRetryCentred)
     GetWindowRect(window, &frame);
     EXPECT_GE(frame.right - frame.left, limits.ptMinTrackSize.x) << "not smaller than at initialisation";
 }
+
+TEST_F(ServiceTest, RandomBlocksNeverCrashAndOnlyWellFormedTextsQueue)
+{
+    LogIn();
+    Adapter()->OnConnected();
+    // Deterministic noise: separators, NULs, digits and GBK lead bytes mixed.
+    unsigned state = 12345;
+    auto next = [&state] { state = state * 1103515245u + 12345u; return (state >> 16) & 0x7FFF; };
+    const char alphabet[] = {'\x02', '\x02', '\0', '1', '4', '6', '0', 'x', '\xB7', '\xA2', '\x81', '['};
+    for (int round = 0; round < 2000; ++round) {
+        const int size = static_cast<int>(next() % 40);
+        char* block = new char[size > 0 ? size : 1];
+        for (int i = 0; i < size; ++i) block[i] = alphabet[next() % sizeof alphabet];
+        g_wndService.SendMessage(WM_SMSDATA, size, reinterpret_cast<LPARAM>(block));
+    }
+    // The window still works: a well-formed text arrives after the noise.
+    Receive("4\x02x\x02" "10077\x02still fine");
+    CSmsRecord record;
+    int more = 0;
+    ASSERT_TRUE(CMessageStore::TakeNextUnread("10077", record, more));
+    EXPECT_STREQ("still fine", record.text);
+}

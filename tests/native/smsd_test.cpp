@@ -248,6 +248,27 @@ TEST_F(SmsdTest, BadFramesCloseOnlyTheirConnection)
     EXPECT_EQ(Z("4" + STX + "0" + STX + "10001" + STX + "still here"), NextStartedText(*healthy));
 }
 
+TEST_F(SmsdTest, NoiseFromManyConnectionsLosesNoMessage)
+{
+    auto sender = Online(10001);
+    auto recipient = Online(10002);
+    unsigned state = 99;
+    auto next = [&state] { state = state * 1103515245u + 12345u; return (state >> 16) & 0x7FFF; };
+    for (int round = 0; round < 100; ++round) {
+        SwitchClient noise(m_server->Port());
+        std::string bytes;
+        // Sometimes a valid log-in first, so that the noise reaches the
+        // frame handlers of a logged-in connection.
+        if (round % 2) bytes = Encode(kLogin, std::string("\x13\x27\x00\x00", 4));
+        const int size = static_cast<int>(next() % 64);
+        for (int i = 0; i < size; ++i) bytes += static_cast<char>(next() & 0xFF);
+        noise.SendRaw(bytes);
+        SendMessage(*sender, 100 + round, 10002, SendRequestText("10001", "10002", "n" + std::to_string(round)));
+    }
+    for (int round = 0; round < 100; ++round)
+        ASSERT_EQ(Z("4" + STX + "0" + STX + "10001" + STX + "n" + std::to_string(round)), NextStartedText(*recipient));
+}
+
 TEST_F(SmsdTest, TwoHundredClientsAtOnce)
 {
     TearDown();

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,7 +21,11 @@ SwitchClient::SwitchClient(uint16_t port)
     if (connect(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         close(m_socket);
         m_socket = -1;
+        return;
     }
+    // Frames are small and answered one by one: no waiting on Nagle.
+    const int on = 1;
+    setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 SwitchClient::~SwitchClient()
