@@ -104,7 +104,6 @@ public:
         return it != m_calls.end() && it->second == m_account;
     }
     bool HasCall(uint32_t sid) const { return m_calls.count(sid) > 0; }
-    uint32_t Callee(uint32_t sid) const { return m_calls.at(sid); }
 
     void Send(uint8_t opcode, const std::string& payload, const std::string& what)
     {

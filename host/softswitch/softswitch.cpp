@@ -127,9 +127,7 @@ int SwitchCore::Bye(AdapterBase::State& state)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!state.sid || m_link == Link::kDown) return -1;
-    std::string payload;
-    PutU32(payload, state.sid);
-    SendFrameLocked(Encode(kBye, payload), 0);
+    SendByeLocked(state.sid);
     return 0;
 }
 
@@ -141,11 +139,7 @@ void SwitchCore::Release(AdapterBase* adapter, AdapterBase::State& state)
         std::lock_guard<std::mutex> lock(m_mutex);
         if (state.released) return;
         state.released = true;
-        if (state.sid && m_link != Link::kDown) {
-            std::string payload;
-            PutU32(payload, state.sid);
-            SendFrameLocked(Encode(kBye, payload), 0);
-        }
+        if (state.sid && m_link != Link::kDown) SendByeLocked(state.sid);
         // A callback under way finishes first; the network thread deletes.
         if (state.busy == 0) {
             if (state.sid) m_calls.erase(state.sid);
@@ -154,6 +148,13 @@ void SwitchCore::Release(AdapterBase* adapter, AdapterBase::State& state)
         }
     }
     if (deleteNow) DeleteAdapter(adapter, factory);
+}
+
+void SwitchCore::SendByeLocked(uint32_t sid)
+{
+    std::string payload;
+    PutU32(payload, sid);
+    SendFrameLocked(Encode(kBye, payload), 0);
 }
 
 void SwitchCore::DeleteAdapter(AdapterBase* adapter, AdapterFactoryBase* factory)
@@ -316,9 +317,7 @@ void SwitchCore::Dispatch(const Frame& frame)
         AdapterBase* adapter = factory ? factory->NewAdapter() : nullptr;
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!adapter) {
-            std::string payload;
-            PutU32(payload, sid);
-            SendFrameLocked(Encode(kBye, payload), 0);
+            SendByeLocked(sid);
             break;
         }
         AdapterBase::State* state = m_states[adapter];

@@ -48,6 +48,7 @@ private:
     // Under m_mutex: sends now, or queues while the connection comes up; a
     // connection that is down starts coming up.
     void SendFrameLocked(const std::string& frame, uint32_t loginAccount);
+    void SendByeLocked(uint32_t sid);
     void NetworkThread(uint32_t account);
     void Dispatch(const switchproto::Frame& frame);
     // Runs `callback` on the adapter of `sid` unless it is gone or released.

@@ -1,7 +1,6 @@
 // Collections: MFC's CMapStringToPtr and CStringArray.
 #pragma once
 #include "afxstr.h"
-#include <vector>
 
 struct __POSITION {};
 typedef __POSITION* POSITION;
@@ -28,7 +27,6 @@ public:
     void RemoveAll();
     POSITION GetStartPosition() const;
     void GetNextAssoc(POSITION& position, CString& key, void*& value) const;
-    void InitHashTable(UINT size);
 
 private:
     struct CAssoc {
@@ -43,23 +41,4 @@ private:
     CAssoc** m_pHashTable = nullptr;
     UINT m_nHashTableSize = 17;
     int m_nCount = 0;
-};
-
-class CStringArray {
-public:
-    int GetSize() const { return (int)m_items.size(); }
-    int GetCount() const { return GetSize(); }
-    BOOL IsEmpty() const { return m_items.empty(); }
-    const CString& GetAt(int index) const { return m_items.at(index); }
-    CString& ElementAt(int index) { return m_items.at(index); }
-    const CString& operator[](int index) const { return m_items.at(index); }
-    CString& operator[](int index) { return m_items.at(index); }
-    void SetAt(int index, const char* value) { m_items.at(index) = value; }
-    int Add(const CString& value) { m_items.push_back(value); return GetSize() - 1; }
-    void InsertAt(int index, const CString& value) { m_items.insert(m_items.begin() + index, value); }
-    void RemoveAt(int index, int count = 1) { m_items.erase(m_items.begin() + index, m_items.begin() + index + count); }
-    void RemoveAll() { m_items.clear(); }
-
-private:
-    std::vector<CString> m_items;
 };

@@ -21,9 +21,7 @@ public:
     int GetLength() const { return static_cast<int>(m_text.size()); }
     BOOL IsEmpty() const { return m_text.empty(); }
     void Empty() { m_text.clear(); }
-    char GetAt(int index) const { return m_text.at(index); }
     char operator[](int index) const { return m_text.at(index); }
-    void SetAt(int index, char ch) { m_text.at(index) = ch; }
     operator LPCSTR() const { return m_text.c_str(); }
 
     CString& operator+=(const CString& other) { m_text += other.m_text; return *this; }
@@ -44,9 +42,6 @@ public:
     friend bool operator<(const CString& a, const CString& b) { return a.m_text < b.m_text; }
 
     CString Left(int count) const;
-    CString Right(int count) const;
-    CString Mid(int first) const;
-    CString Mid(int first, int count) const;
 
     // -1 when absent. `start` must be a character boundary.
     int Find(char ch, int start = 0) const;
@@ -54,22 +49,14 @@ public:
     int ReverseFind(char ch) const;
     // Replaces every non-overlapping match, left to right; returns the count.
     int Replace(const char* oldText, const char* newText);
-    int Replace(char oldCh, char newCh);
-
-    void TrimLeft();
-    void TrimRight();
-    void MakeUpper();
 
     void Format(const char* format, ...);
     void FormatV(const char* format, va_list args);
     BOOL LoadString(UINT id);
 
-    char* GetBuffer(int minLength);
     char* GetBufferSetLength(int length);
     void ReleaseBuffer(int newLength = -1);
 
 private:
-    // True when byte `index` starts a character (is not a trail byte).
-    bool IsCharBoundary(int index) const;
     std::string m_text;
 };

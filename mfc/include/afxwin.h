@@ -116,30 +116,19 @@ protected: \
 #define ON_COMMAND(id, memberFxn) ON_CONTROL_RANGE_EX(0, id, id, self->memberFxn())
 #define ON_CONTROL(code, id, memberFxn) ON_CONTROL_RANGE_EX(code, id, id, self->memberFxn())
 #define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
-#define ON_EN_CHANGE(id, memberFxn) ON_CONTROL(EN_CHANGE, id, memberFxn)
-#define ON_EN_KILLFOCUS(id, memberFxn) ON_CONTROL(EN_KILLFOCUS, id, memberFxn)
-#define ON_LBN_DBLCLK(id, memberFxn) ON_CONTROL(LBN_DBLCLK, id, memberFxn)
 
 #define ON_MESSAGE(message, memberFxn) \
     AFX_MSG_HANDLER(message, *result = self->memberFxn(wParam, lParam))
 #define ON_WM_CREATE() \
     AFX_MSG_HANDLER(WM_CREATE, *result = self->OnCreate(reinterpret_cast<LPCREATESTRUCT>(lParam)))
-#define ON_WM_NCCREATE() \
-    AFX_MSG_HANDLER(WM_NCCREATE, *result = self->OnNcCreate(reinterpret_cast<LPCREATESTRUCT>(lParam)))
 #define ON_WM_DESTROY() AFX_MSG_HANDLER(WM_DESTROY, self->OnDestroy())
 #define ON_WM_TIMER() AFX_MSG_HANDLER(WM_TIMER, self->OnTimer((UINT_PTR)wParam))
 #define ON_WM_SIZE() \
     AFX_MSG_HANDLER(WM_SIZE, self->OnSize((UINT)wParam, (short)LOWORD(lParam), (short)HIWORD(lParam)))
-#define ON_WM_SIZING() \
-    AFX_MSG_HANDLER(WM_SIZING, self->OnSizing((UINT)wParam, reinterpret_cast<LPRECT>(lParam)); *result = TRUE)
-#define ON_WM_MOVE() AFX_MSG_HANDLER(WM_MOVE, self->OnMove((short)LOWORD(lParam), (short)HIWORD(lParam)))
 #define ON_WM_GETMINMAXINFO() \
     AFX_MSG_HANDLER(WM_GETMINMAXINFO, self->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)))
 #define ON_WM_ERASEBKGND() \
     AFX_MSG_HANDLER(WM_ERASEBKGND, CDC dc; dc.m_hDC = reinterpret_cast<HDC>(wParam); *result = self->OnEraseBkgnd(&dc))
-#define ON_WM_PAINT() AFX_MSG_HANDLER(WM_PAINT, self->OnPaint())
-#define ON_WM_KILLFOCUS() AFX_MSG_HANDLER(WM_KILLFOCUS, self->OnKillFocus(reinterpret_cast<HWND>(wParam)))
-#define ON_WM_CHAR() AFX_MSG_HANDLER(WM_CHAR, self->OnChar((UINT)wParam, LOWORD(lParam), HIWORD(lParam)))
 
 // ---------------------------------------------------------------- command targets
 
@@ -188,53 +177,31 @@ public:
     BOOL Attach(HWND window);
     HWND Detach();
     BOOL SubclassWindow(HWND window);
-    BOOL SubclassDlgItem(UINT id, CWnd* parent);
-    HWND UnsubclassWindow();
 
     // lpszClassName null: the framework's default window class.
     virtual BOOL CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
                           const RECT& rect, CWnd* parent, UINT id, LPVOID param = nullptr);
-    virtual BOOL Create(LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect,
-                        CWnd* parent, UINT id);
     virtual BOOL DestroyWindow();
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
     { return ::SendMessageA(m_hWnd, message, wParam, lParam); }
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const
-    { return ::PostMessageA(m_hWnd, message, wParam, lParam); }
 
     BOOL ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
     BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
-    BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     void SetWindowText(LPCSTR text) { ::SetWindowTextA(m_hWnd, text); }
     void GetWindowText(CString& text) const;
-    int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
     CWnd* GetDlgItem(int id) const;
     int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-    void SetDlgItemText(int id, LPCSTR text) { ::SetDlgItemTextA(m_hWnd, id, text); }
-    CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
-    CWnd* SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
     BOOL SetForegroundWindow() { return ::SetForegroundWindow(m_hWnd); }
-    void BringWindowToTop() { ::BringWindowToTop(m_hWnd); }
     void GetClientRect(LPRECT rect) const { ::GetClientRect(m_hWnd, rect); }
     void GetWindowRect(LPRECT rect) const { ::GetWindowRect(m_hWnd, rect); }
-    void ScreenToClient(LPRECT rect) const;
-    void ClientToScreen(LPRECT rect) const;
-    void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE)
-    { ::MoveWindow(m_hWnd, x, y, width, height, repaint); }
     BOOL SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags);
-    void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     DWORD GetStyle() const { return (DWORD)::GetWindowLongPtrA(m_hWnd, GWL_STYLE); }
     DWORD GetExStyle() const { return (DWORD)::GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE); }
     BOOL ModifyStyle(DWORD remove, DWORD add, UINT flags = 0);
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr)
     { return ::SetTimer(m_hWnd, id, elapse, proc); }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
-    int MessageBox(LPCSTR text, LPCSTR caption = nullptr, UINT type = MB_OK)
-    { return ::MessageBoxA(m_hWnd, text, caption, type); }
-    void SetFont(HFONT font, BOOL redraw = TRUE) { SendMessage(WM_SETFONT, (WPARAM)font, redraw); }
-    HFONT GetFont() const { return (HFONT)::SendMessageA(m_hWnd, WM_GETFONT, 0, 0); }
 
     // Runs the window's original procedure on the message being handled.
     LRESULT Default();
@@ -248,17 +215,11 @@ public:
 
     // Handlers that derived message maps name; each takes the default route.
     int OnCreate(LPCREATESTRUCT) { return (int)Default(); }
-    BOOL OnNcCreate(LPCREATESTRUCT) { return (BOOL)Default(); }
     void OnDestroy() { Default(); }
     void OnTimer(UINT_PTR) { Default(); }
     void OnSize(UINT, int, int) { Default(); }
-    void OnSizing(UINT, LPRECT) { Default(); }
-    void OnMove(int, int) { Default(); }
     void OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
     BOOL OnEraseBkgnd(CDC*) { return (BOOL)Default(); }
-    void OnPaint() { Default(); }
-    void OnKillFocus(HWND) { Default(); }
-    void OnChar(UINT, UINT, UINT) { Default(); }
 
 protected:
     static const AFX_MSGMAP* PASCAL GetThisMessageMap();
@@ -303,7 +264,6 @@ public:
     virtual BOOL Create(UINT templateId, CWnd* parent = nullptr);
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
     void EndDialog(int result);
-    void NextDlgCtrl() const { ::SendMessageA(m_hWnd, WM_NEXTDLGCTL, 0, 0); }
 
     virtual BOOL OnInitDialog();
     virtual void OnOK();
@@ -324,46 +284,18 @@ INT_PTR CALLBACK AfxDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 // ---------------------------------------------------------------- controls
 
+// Controls bound to dialog items with DDX_Control; their operations arrive
+// with the dialogs that use them.
 class CStatic : public CWnd {
     DECLARE_DYNAMIC(CStatic)
-public:
-    HBITMAP SetBitmap(HBITMAP bitmap) { return (HBITMAP)SendMessage(STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)bitmap); }
 };
 
 class CButton : public CWnd {
     DECLARE_DYNAMIC(CButton)
-public:
-    int GetCheck() const { return (int)::SendMessageA(m_hWnd, BM_GETCHECK, 0, 0); }
-    void SetCheck(int check) { SendMessage(BM_SETCHECK, check); }
 };
 
 class CEdit : public CWnd {
     DECLARE_DYNAMIC(CEdit)
-public:
-    void SetSel(int start, int end, BOOL noScroll = FALSE)
-    { SendMessage(EM_SETSEL, start, end); if (!noScroll) SendMessage(EM_SCROLLCARET); }
-    void GetSel(int& start, int& end) const
-    { DWORD s = 0, e = 0; ::SendMessageA(m_hWnd, EM_GETSEL, (WPARAM)&s, (LPARAM)&e); start = (int)s; end = (int)e; }
-    void ReplaceSel(LPCSTR text, BOOL canUndo = FALSE) { SendMessage(EM_REPLACESEL, canUndo, (LPARAM)text); }
-    void LimitText(int limit = 0) { SendMessage(EM_LIMITTEXT, limit); }
-    void SetReadOnly(BOOL readOnly = TRUE) { SendMessage(EM_SETREADONLY, readOnly); }
-    int GetLineCount() const { return (int)::SendMessageA(m_hWnd, EM_GETLINECOUNT, 0, 0); }
-};
-
-class CListBox : public CWnd {
-    DECLARE_DYNAMIC(CListBox)
-public:
-    int GetCount() const { return (int)::SendMessageA(m_hWnd, LB_GETCOUNT, 0, 0); }
-    int AddString(LPCSTR item) { return (int)SendMessage(LB_ADDSTRING, 0, (LPARAM)item); }
-    int InsertString(int index, LPCSTR item) { return (int)SendMessage(LB_INSERTSTRING, index, (LPARAM)item); }
-    int DeleteString(int index) { return (int)SendMessage(LB_DELETESTRING, index); }
-    void ResetContent() { SendMessage(LB_RESETCONTENT); }
-    int GetCurSel() const { return (int)::SendMessageA(m_hWnd, LB_GETCURSEL, 0, 0); }
-    int SetCurSel(int index) { return (int)SendMessage(LB_SETCURSEL, index); }
-    void* GetItemDataPtr(int index) const { return (void*)::SendMessageA(m_hWnd, LB_GETITEMDATA, index, 0); }
-    int SetItemDataPtr(int index, void* data) { return (int)SendMessage(LB_SETITEMDATA, index, (LPARAM)data); }
-    int GetTopIndex() const { return (int)::SendMessageA(m_hWnd, LB_GETTOPINDEX, 0, 0); }
-    int GetHorizontalExtent() const { return (int)::SendMessageA(m_hWnd, LB_GETHORIZONTALEXTENT, 0, 0); }
 };
 
 // ---------------------------------------------------------------- resources and modules
@@ -404,4 +336,3 @@ private:
     HINSTANCE m_previous;
 };
 
-#define AFX_MANAGE_STATE(x)

@@ -11,11 +11,6 @@ UINT CMapStringToPtr::HashKey(const char* key)
     return hash;
 }
 
-void CMapStringToPtr::InitHashTable(UINT size)
-{
-    if (m_nCount == 0 && !m_pHashTable && size > 0) m_nHashTableSize = size;
-}
-
 CMapStringToPtr::CAssoc* CMapStringToPtr::GetAssocAt(const char* key, UINT& hash) const
 {
     hash = HashKey(key) % m_nHashTableSize;

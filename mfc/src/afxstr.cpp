@@ -13,33 +13,6 @@ CString CString::Left(int count) const
     return r;
 }
 
-CString CString::Right(int count) const
-{
-    if (count < 0) count = 0;
-    if ((size_t)count >= m_text.size()) return *this;
-    CString r;
-    r.m_text = m_text.substr(m_text.size() - count);
-    return r;
-}
-
-CString CString::Mid(int first) const { return Mid(first, GetLength()); }
-
-CString CString::Mid(int first, int count) const
-{
-    if (first < 0) first = 0;
-    if (count < 0) count = 0;
-    CString r;
-    if ((size_t)first < m_text.size()) r.m_text = m_text.substr(first, count);
-    return r;
-}
-
-bool CString::IsCharBoundary(int index) const
-{
-    int i = 0;
-    while (i < index) i += IsDBCSLeadByte((BYTE)m_text[i]) && i + 1 < GetLength() ? 2 : 1;
-    return i == index;
-}
-
 int CString::Find(char ch, int start) const
 {
     char needle[2] = {ch, 0};
@@ -91,44 +64,6 @@ int CString::Replace(const char* oldText, const char* newText)
     return count;
 }
 
-int CString::Replace(char oldCh, char newCh)
-{
-    int count = 0;
-    for (int i = 0; i < GetLength();) {
-        const bool lead = IsDBCSLeadByte((BYTE)m_text[i]) && i + 1 < GetLength();
-        if (!lead && m_text[i] == oldCh) { m_text[i] = newCh; ++count; }
-        i += lead ? 2 : 1;
-    }
-    return count;
-}
-
-void CString::TrimLeft()
-{
-    size_t i = 0;
-    while (i < m_text.size() && (m_text[i] == ' ' || m_text[i] == '\t' || m_text[i] == '\r' || m_text[i] == '\n')) ++i;
-    m_text.erase(0, i);
-}
-
-void CString::TrimRight()
-{
-    while (!m_text.empty()) {
-        const char c = m_text.back();
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') break;
-        // A trailing blank could be the trail byte of a double-byte character.
-        if (!IsCharBoundary(GetLength() - 1)) break;
-        m_text.pop_back();
-    }
-}
-
-void CString::MakeUpper()
-{
-    for (int i = 0; i < GetLength();) {
-        const bool lead = IsDBCSLeadByte((BYTE)m_text[i]) && i + 1 < GetLength();
-        if (!lead && m_text[i] >= 'a' && m_text[i] <= 'z') m_text[i] = (char)(m_text[i] - 'a' + 'A');
-        i += lead ? 2 : 1;
-    }
-}
-
 void CString::Format(const char* format, ...)
 {
     va_list args;
@@ -158,12 +93,6 @@ BOOL CString::LoadString(UINT id)
     if (length <= 0) return FALSE;
     m_text.assign(buffer, length);
     return TRUE;
-}
-
-char* CString::GetBuffer(int minLength)
-{
-    if (minLength > GetLength()) m_text.resize(minLength);
-    return &m_text[0];
 }
 
 char* CString::GetBufferSetLength(int length)

@@ -212,18 +212,6 @@ BOOL CWnd::SubclassWindow(HWND window)
     return TRUE;
 }
 
-BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent)
-{
-    return SubclassWindow(::GetDlgItem(parent->m_hWnd, (int)id));
-}
-
-HWND CWnd::UnsubclassWindow()
-{
-    if (m_pfnSuper) ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-    m_pfnSuper = nullptr;
-    return Detach();
-}
-
 BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style,
                     const RECT& rect, CWnd* parent, UINT id, LPVOID param)
 {
@@ -238,11 +226,6 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD st
                                     AfxGetInstanceHandle(), param);
     AfxUnhookWindowCreate();
     return window != nullptr && m_hWnd == window;
-}
-
-BOOL CWnd::Create(LPCSTR className, LPCSTR windowName, DWORD style, const RECT& rect, CWnd* parent, UINT id)
-{
-    return CreateEx(0, className, windowName, style | WS_CHILD, rect, parent, id);
 }
 
 BOOL CWnd::DestroyWindow()
@@ -261,8 +244,6 @@ void CWnd::GetWindowText(CString& text) const
 
 CWnd* CWnd::GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
 
-void CWnd::ScreenToClient(LPRECT rect) const { ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(rect), 2); }
-void CWnd::ClientToScreen(LPRECT rect) const { ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(rect), 2); }
 
 BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags)
 {
@@ -404,7 +385,6 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 IMPLEMENT_DYNAMIC(CStatic, CWnd)
 IMPLEMENT_DYNAMIC(CButton, CWnd)
 IMPLEMENT_DYNAMIC(CEdit, CWnd)
-IMPLEMENT_DYNAMIC(CListBox, CWnd)
 
 // ---------------------------------------------------------------- resources and modules
 
