@@ -1,8 +1,5 @@
 #include "order_dlg.h"
 
-#include "plugin/ixa_base.h"
-#include "plugin/sms_service_wnd.h"
-#include "plugin/sms_util_plugin.h"
 #include "res/resource.h"
 
 IMPLEMENT_DYNCREATE(COrderDlg, CResizableDialog)
@@ -16,23 +13,24 @@ const int kOpenWidth = 528;
 const int kOpenHeight = 470;
 }
 
-CString BuildOrderPageAddress(const char* base, int level, const char* phone, const char* userId,
-                              const char* sessionId)
+CString BuildOrderPageAddress(const COrderPage& page)
 {
-    const char* option = level == 2 ? "add" : level == 3 ? "display" : "bind";
-    CString address(base);
+    // Level 2 may add the service, level 3 manage it; anyone else binds a phone first.
+    const char* option = page.level == 2 ? "add" : page.level == 3 ? "display" : "bind";
+    CString address(page.base);
     address += CString("?option=") + option;
-    address += CString("&registerPhone=") + phone;
+    address += "&registerPhone=" + page.registerPhone;
     address += "&service=1001";
-    address += CString("&user_id=") + userId;
-    address += CString("&session_id=") + sessionId;
+    address += "&user_id=" + page.userId;
+    address += "&session_id=" + page.sessionId;
     return address;
 }
 
 COrderDlg::COrderDlg(CWnd* parent) : CResizableDialog(IDD_ORDER, parent) {}
 
-BOOL COrderDlg::Create()
+BOOL COrderDlg::Create(COrderService* service)
 {
+    m_pService = service;
     CWebBrowser2::RegisterControlClass();
     return CDialog::Create(IDD_ORDER, CWnd::GetDesktopWindow());
 }
@@ -81,21 +79,14 @@ void COrderDlg::SetServiceState(int state)
 
 void COrderDlg::NavigateOrderPage()
 {
-    int level = -1;
-    unsigned short busiLevel = 0;
-    IxaBase* host = IxaBase::GetIxaInstance();
-    if (host && host->getMyBusiLevel(1, busiLevel)) level = busiLevel;
-    CSmsUtilPlugin* plugin = GetSmsUtilPlugin();
-    const CString address = BuildOrderPageAddress(g_wndService.m_strServiceUrl, level, g_wndService.m_strRegisterPhone,
-                                                  plugin ? (const char*)plugin->m_strUserId : "",
-                                                  plugin ? (const char*)plugin->m_strSessionId : "");
-    m_browser.Navigate(address, nullptr, nullptr, nullptr, nullptr);
+    if (!m_pService) return;
+    m_browser.Navigate(BuildOrderPageAddress(m_pService->GetOrderPage()), nullptr, nullptr, nullptr, nullptr);
 }
 
 void COrderDlg::OnRetry()
 {
     if (m_nState != STATE_TIMEOUT && m_nState != STATE_FAILED) return;
-    if (CSmsUtilPlugin* plugin = GetSmsUtilPlugin()) plugin->EnsureService();
+    if (m_pService) m_pService->RetryService();
 }
 
 void COrderDlg::OnOK() {}

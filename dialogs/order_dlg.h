@@ -5,6 +5,24 @@
 #include "skin/resizable_dialog.h"
 #include "web_browser2.h"
 
+// What the order page's address is made of, as the service knows it now.
+struct COrderPage {
+    CString base;          // from the service's start-up answer
+    int level = -1;        // the user's service level; -1: the host could not say
+    CString registerPhone; // from the service's start-up answer
+    CString userId;
+    CString sessionId;
+};
+
+// What the order dialog needs of the service it shows.
+class COrderService {
+public:
+    virtual ~COrderService() = default;
+    virtual COrderPage GetOrderPage() = 0;
+    // The user asked for another start-up.
+    virtual void RetryService() = 0;
+};
+
 class COrderDlg : public CResizableDialog, public CRegisteredWindow {
     DECLARE_DYNCREATE(COrderDlg)
 public:
@@ -12,8 +30,9 @@ public:
 
     explicit COrderDlg(CWnd* parent = nullptr);
 
-    // Creates the modeless window from template 3021 on the desktop.
-    BOOL Create();
+    // Creates the modeless window from template 3021 on the desktop, showing
+    // the page and state of `service`, which outlives the dialog.
+    BOOL Create(COrderService* service);
     void SetServiceState(int state);
     void NavigateOrderPage();
     int GetServiceState() const { return m_nState; }
@@ -31,11 +50,11 @@ protected:
     void OnRetry();
 
     int m_nState = STATE_OFFLINE;
+    COrderService* m_pService = nullptr;
 
     DECLARE_MESSAGE_MAP()
 };
 
-// The order page's address: base, then option, registerPhone, service,
-// user_id and session_id, nothing escaped. `level` < 0: the level query failed.
-CString BuildOrderPageAddress(const char* base, int level, const char* phone, const char* userId,
-                              const char* sessionId);
+// The order page's address: base, then option (by level), registerPhone,
+// service, user_id and session_id, nothing escaped.
+CString BuildOrderPageAddress(const COrderPage& page);

@@ -41,18 +41,42 @@ LRESULT CALLBACK BrowserControlProc(HWND window, UINT message, WPARAM wParam, LP
 
 } // namespace
 
+namespace {
+
+ATOM g_controlClass = 0;
+
+// The module whose code the class runs: the plugin's, not the host's.
+HINSTANCE ControlModule()
+{
+    HMODULE module = nullptr;
+    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCSTR>(&BrowserControlProc), &module);
+    return module;
+}
+
+} // namespace
+
 bool CWebBrowser2::RegisterControlClass()
 {
-    static bool registered = [] {
-        WNDCLASSW control = {};
-        control.style = CS_GLOBALCLASS | CS_HREDRAW | CS_VREDRAW;
-        control.lpfnWndProc = BrowserControlProc;
-        control.hInstance = ::GetModuleHandleA(nullptr);
-        control.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
-        control.lpszClassName = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
-        return ::RegisterClassW(&control) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }();
-    return registered;
+    if (g_controlClass) return true;
+    WNDCLASSW control = {};
+    // Global, so that templates of any module find it by name.
+    control.style = CS_GLOBALCLASS | CS_HREDRAW | CS_VREDRAW;
+    control.lpfnWndProc = BrowserControlProc;
+    control.hInstance = ControlModule();
+    control.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+    control.lpszClassName = L"{8856F961-340A-11D0-A96B-00C04FD705A2}";
+    g_controlClass = ::RegisterClassW(&control);
+    return g_controlClass != 0;
+}
+
+bool CWebBrowser2::UnregisterControlClass()
+{
+    if (!g_controlClass) return true;
+    if (!::UnregisterClassW(reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(g_controlClass)), ControlModule()))
+        return false;
+    g_controlClass = 0;
+    return true;
 }
 
 void CWebBrowser2::Navigate(LPCSTR url, VARIANT*, VARIANT*, VARIANT*, VARIANT*)

@@ -11,8 +11,11 @@ class CWebBrowser2 : public CWnd {
     DECLARE_DYNCREATE(CWebBrowser2)
 public:
     static const char* ControlClassName() { return "{8856F961-340A-11D0-A96B-00C04FD705A2}"; }
-    // Registers the control's window class once per process.
+    // Registers the control's window class for the process, once.
     static bool RegisterControlClass();
+    // Takes the class back before the module that holds its procedure goes;
+    // false while a control still exists.
+    static bool UnregisterControlClass();
 
     // The control's Navigate method (dispatch id 104).
     void Navigate(LPCSTR url, VARIANT* flags, VARIANT* targetFrameName, VARIANT* postData, VARIANT* headers);

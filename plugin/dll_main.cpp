@@ -1,7 +1,6 @@
 // Load and unload of smsutil.dll: the module's dialogs, strings and bitmaps
 // join the framework's resource search while it is loaded.
 #include "afxwin.h"
-#include "sms_service_wnd.h"
 
 namespace {
 AFX_EXTENSION_MODULE g_extensionModule = {};
@@ -14,10 +13,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         if (!AfxInitExtensionModule(g_extensionModule, instance)) return FALSE;
         new CDynLinkLibrary(g_extensionModule);
     } else if (reason == DLL_PROCESS_DETACH) {
-        // At process exit the signalling module's thread is already gone,
-        // perhaps holding its lock: the service adapter is forgotten, not
-        // released. Static destructors run after this.
-        if (reserved) g_wndService.m_pAdapter = nullptr;
+        // Only the resource chain, which is this process's own memory. The
+        // plugin's teardown happened in ExitPlugin; nothing here may wait for
+        // another thread or call into another module under the loader lock.
         AfxTermExtensionModule(g_extensionModule);
     }
     return TRUE;

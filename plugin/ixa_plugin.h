@@ -14,6 +14,14 @@
 class IxaPlugin;
 class IxaOptionDlg;
 
+// Host message types that the plugin acts on. The plugin also subscribes to
+// 18, 17, 7, 6 and 10, whose meaning is the host's own; it ignores them.
+enum IxaMessageType {
+    IXA_MESSAGE_ACCOUNT = 4,  // the logged-in account is known: GetMyInfo
+    IXA_MESSAGE_OFFLINE = 5,  // the user went offline
+    IXA_MESSAGE_SESSION = 19, // the session text is known: GetSessionId
+};
+
 // A host message: a virtual table and seven 32-bit fields, the type first.
 class PLUGINBASE_API IXAMessage {
 public:

@@ -1,13 +1,11 @@
 #include "sms_service_wnd.h"
 
-#include "dialogs/order_dlg.h"
 #include "ixa_base.h"
 #include "res/resource.h"
 #include "sms_util_plugin.h"
 #include "store/byte_reader.h"
 #include "store/sms_record.h"
 #include "switch_manager.h"
-#include "transport/service_text.h"
 #include "transport/sms_adapter.h"
 #include "window_registry.h"
 
@@ -17,6 +15,7 @@ CSmsServiceWnd g_wndService;
 
 namespace {
 
+// Business 1 of the host is the SMS service; levels 2 and 3 have it.
 const int kSmsService = 1;
 const char kOrderKey[] = "smsutil_order";
 
@@ -27,13 +26,13 @@ CSmsUtilPlugin* Plugin() { return GetSmsUtilPlugin(); }
 bool PluginOnline()
 {
     CSmsUtilPlugin* plugin = Plugin();
-    return plugin && plugin->m_bOnline;
+    return plugin && plugin->IsOnline();
 }
 
-unsigned int UserNumber()
+CString UserId()
 {
     CSmsUtilPlugin* plugin = Plugin();
-    return plugin ? static_cast<unsigned int>(strtoul(plugin->m_strUserId, nullptr, 10)) : 0;
+    return plugin ? plugin->GetUserId() : CString();
 }
 
 } // namespace
@@ -44,19 +43,24 @@ BEGIN_MESSAGE_MAP(CSmsServiceWnd, CWnd)
     ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
-CSmsServiceWnd::~CSmsServiceWnd()
-{
-    // At unload the framework may already be gone; the adapter is given back
-    // only while the window still lives.
-    if (m_hWnd) ReleaseAdapter();
-}
-
 BOOL CSmsServiceWnd::CreateServiceWindow()
 {
     RECT empty = {0, 0, 0, 0};
     if (!CreateEx(0, nullptr, "timer", WS_CHILD, empty, CWnd::GetDesktopWindow(), 0)) return FALSE;
     SetSmsDataTarget(m_hWnd);
     return TRUE;
+}
+
+void CSmsServiceWnd::Shutdown()
+{
+    StopInitTimer();
+    StopPollTimer();
+    ReleaseAdapter();
+    m_bReady = 0;
+    m_nInitElapsed = 0;
+    m_strServiceUrl.Empty();
+    m_strRegisterPhone.Empty();
+    if (m_hWnd) DestroyWindow();
 }
 
 void CSmsServiceWnd::OnDestroy()
@@ -66,6 +70,9 @@ void CSmsServiceWnd::OnDestroy()
     MSG message;
     while (::PeekMessageA(&message, m_hWnd, WM_SMSDATA, WM_SMSDATA, PM_REMOVE))
         delete[] reinterpret_cast<char*>(message.lParam);
+    // Timers die with the window; their ids must not outlive it.
+    m_nPollTimer = 0;
+    m_nInitTimer = 0;
     Default();
 }
 
@@ -77,7 +84,7 @@ bool CSmsServiceWnd::EnsureAdapter()
         AdapterBase* adapter = SwitchManager::getInstance()->CreateAdapter(SMS_ADAPTER_TYPE);
         if (!adapter) return false;
         m_pAdapter = static_cast<CSmsAdapter*>(adapter);
-        m_pAdapter->SetApplicationID(Plugin()->m_strUserId);
+        m_pAdapter->SetApplicationID(UserId());
         m_pAdapter->MarkKeep();
     }
     return true;
@@ -92,12 +99,15 @@ void CSmsServiceWnd::ReleaseAdapter()
 
 int CSmsServiceWnd::CallService()
 {
-    return m_pAdapter ? m_pAdapter->Call(UserNumber(), SMS_ADAPTER_TYPE, nullptr, 0) : -1;
+    if (!m_pAdapter) return -1;
+    const unsigned int number = static_cast<unsigned int>(strtoul(UserId(), nullptr, 10));
+    return m_pAdapter->Call(number, SMS_ADAPTER_TYPE, nullptr, 0);
 }
 
 int CSmsServiceWnd::SendServiceQuery()
 {
     if (!AdapterConnected()) return -1;
+    // The text "1" with its NUL.
     return m_pAdapter->SendData("1", 2);
 }
 
@@ -107,11 +117,17 @@ int CSmsServiceWnd::StartService()
         SetOrderState(COrderDlg::STATE_OFFLINE);
         return -1;
     }
-    if (m_nInitTimer || m_bReady) return 0;
+    if (m_nInitTimer) return 0;
+    if (m_bReady) {
+        if (AdapterConnected()) return 0;
+        m_bReady = 0;
+    }
     if (!EnsureAdapter()) {
         SetOrderState(COrderDlg::STATE_FAILED);
         return -1;
     }
+    // The first call comes before the timer's first tick: the count starts here.
+    m_nInitElapsed = 0;
     if (!m_pAdapter->m_bConnected) CallService();
     if (!StartInitTimer()) {
         SetOrderState(COrderDlg::STATE_FAILED);
@@ -169,11 +185,11 @@ void CSmsServiceWnd::OnTimer(UINT_PTR id)
     // The limits run from the start of the start-up, connected or not.
     if (!AdapterConnected()) {
         if (m_nInitElapsed < CALL_LIMIT_MS) {
-            if (m_nInitElapsed % 500 == 0) CallService();
+            if (m_nInitElapsed % CALL_PERIOD_MS == 0) CallService();
             return;
         }
     } else if (m_nInitElapsed < QUERY_LIMIT_MS) {
-        if (m_nInitElapsed % 1000 == 0) SendServiceQuery();
+        if (m_nInitElapsed % QUERY_PERIOD_MS == 0) SendServiceQuery();
         return;
     }
     StopInitTimer();
@@ -182,12 +198,35 @@ void CSmsServiceWnd::OnTimer(UINT_PTR id)
 
 LRESULT CSmsServiceWnd::OnServiceData(WPARAM length, LPARAM data)
 {
-    char* bytes = reinterpret_cast<char*>(data);
-    const int count = static_cast<int>(length);
-    // The first two bytes of every block are the transport's.
-    if (bytes && count > 2) ParseServiceText(bytes + 2, count - 2);
-    delete[] bytes;
+    char* block = reinterpret_cast<char*>(data);
+    const char* text = nullptr;
+    int textLength = 0;
+    if (ServiceTextOfBlock(block, static_cast<int>(length), text, textLength)) ParseServiceText(text, textLength, *this);
+    // The adapter posted a copy of its own for this window to free.
+    delete[] block;
     return 0;
+}
+
+bool CSmsServiceWnd::AwaitsStartUpAnswer() { return m_nInitTimer != 0; }
+
+void CSmsServiceWnd::OnStartUpAnswer(const char* serviceUrl, const char* registerPhone, bool accepted)
+{
+    StopInitTimer();
+    m_strServiceUrl = serviceUrl;
+    m_strRegisterPhone = registerPhone;
+    if (accepted)
+        OnServiceReady();
+    else
+        SetOrderState(COrderDlg::STATE_FAILED);
+}
+
+void CSmsServiceWnd::OnServiceRecord(const CSmsRecord& received)
+{
+    // Online the record is delivered; offline it waits in the logged-in
+    // account's queue, which the poll reads once the plugin is back.
+    CSmsRecord record = received;
+    record.owner.Empty();
+    DeliverMessage(record);
 }
 
 void CSmsServiceWnd::OnServiceReady()
@@ -209,6 +248,26 @@ void CSmsServiceWnd::SetOrderState(int state)
     if (auto dialog = static_cast<COrderDlg*>(FindRegisteredWindow(kOrderKey))) dialog->SetServiceState(state);
 }
 
+COrderPage CSmsServiceWnd::GetOrderPage()
+{
+    COrderPage page;
+    page.base = m_strServiceUrl;
+    page.registerPhone = m_strRegisterPhone;
+    unsigned short level = 0;
+    IxaBase* host = IxaBase::GetIxaInstance();
+    if (host && host->getMyBusiLevel(kSmsService, level)) page.level = level;
+    if (CSmsUtilPlugin* plugin = Plugin()) {
+        page.userId = plugin->GetUserId();
+        page.sessionId = plugin->GetSessionId();
+    }
+    return page;
+}
+
+void CSmsServiceWnd::RetryService()
+{
+    if (CSmsUtilPlugin* plugin = Plugin()) plugin->EnsureService();
+}
+
 void CSmsServiceWnd::OpenOrderDialog()
 {
     auto dialog = static_cast<COrderDlg*>(FindRegisteredWindow(kOrderKey));
@@ -219,7 +278,7 @@ void CSmsServiceWnd::OpenOrderDialog()
         dialog = static_cast<COrderDlg*>(CreateRegisteredWindow(RUNTIME_CLASS(COrderDlg), kOrderKey));
         if (!dialog) return;
         dialog->m_strRegKey = kOrderKey;
-        if (!dialog->Create()) {
+        if (!dialog->Create(this)) {
             RemoveRegisteredWindow(kOrderKey);
             return;
         }
@@ -229,7 +288,7 @@ void CSmsServiceWnd::OpenOrderDialog()
     int state = COrderDlg::STATE_FAILED;
     if (!PluginOnline())
         state = COrderDlg::STATE_OFFLINE;
-    else if (m_bReady)
+    else if (IsReady())
         state = COrderDlg::STATE_READY;
     else if (m_nInitTimer)
         state = COrderDlg::STATE_STARTING;

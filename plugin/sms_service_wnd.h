@@ -2,24 +2,32 @@
 // data that adapters receive, and the opening of the send and order dialogs.
 #pragma once
 #include "afxwin.h"
+#include "dialogs/order_dlg.h"
 #include "store/message_store.h"
+#include "transport/service_text.h"
 
 class CSmsAdapter;
 class CSmsRecord;
 
-class CSmsServiceWnd : public CWnd, public CUnreadVisitor {
+class CSmsServiceWnd : public CWnd, public CUnreadVisitor, public CServiceTextSink, public COrderService {
 public:
     static constexpr UINT_PTR TIMER_POLL = 300;
     static constexpr UINT TIMER_POLL_PERIOD_MS = 2000;
     static constexpr UINT_PTR TIMER_INIT = 301;
     static constexpr UINT TIMER_INIT_PERIOD_MS = 100;
+    // The start-up calls the service every CALL_PERIOD_MS until it answers or
+    // CALL_LIMIT_MS have passed, then asks it every QUERY_PERIOD_MS until it
+    // is ready or QUERY_LIMIT_MS have passed since the start.
+    static constexpr UINT CALL_PERIOD_MS = 500;
     static constexpr UINT CALL_LIMIT_MS = 3000;
+    static constexpr UINT QUERY_PERIOD_MS = 1000;
     static constexpr UINT QUERY_LIMIT_MS = 6000;
-
-    ~CSmsServiceWnd() override;
 
     // A hidden child of the desktop named "timer".
     BOOL CreateServiceWindow();
+    // The plugin's exit: timers stopped, the adapter given back, the window
+    // gone. A later plugin object makes the window again.
+    void Shutdown();
 
     // 0: started or already running; -1: failed (the order dialog is told).
     int StartService();
@@ -39,16 +47,29 @@ public:
     // Shows string `id` with the plugin's caption; returns the button pressed.
     int MessageBoxId(UINT id, UINT style);
 
+    // Ready while the answered start-up's call lasts: a link that went down
+    // took the call with it, and the next StartService begins anew.
+    bool IsReady() const { return m_bReady && AdapterConnected(); }
+    // Whether a start-up is under way (its timer runs).
+    bool IsStarting() const { return m_nInitTimer != 0; }
+    bool IsPolling() const { return m_nPollTimer != 0; }
+    // Milliseconds since the running start-up began.
+    unsigned int GetInitElapsed() const { return m_nInitElapsed; }
+    const CString& GetServiceUrl() const { return m_strServiceUrl; }
+    const CString& GetRegisterPhone() const { return m_strRegisterPhone; }
+
+    // CUnreadVisitor
     bool WantsUnread(int reserved) override;
     bool HandleUnread(CByteReader& reader) override;
 
-    UINT_PTR m_nPollTimer = 0;
-    UINT_PTR m_nInitTimer = 0;
-    unsigned int m_nInitElapsed = 0;
-    int m_bReady = 0;
-    CString m_strServiceUrl;
-    CString m_strRegisterPhone;
-    CSmsAdapter* m_pAdapter = nullptr;
+    // CServiceTextSink
+    bool AwaitsStartUpAnswer() override;
+    void OnStartUpAnswer(const char* serviceUrl, const char* registerPhone, bool accepted) override;
+    void OnServiceRecord(const CSmsRecord& record) override;
+
+    // COrderService
+    COrderPage GetOrderPage() override;
+    void RetryService() override;
 
 protected:
     void OnTimer(UINT_PTR id);
@@ -64,6 +85,14 @@ private:
     int CallService();
     int SendServiceQuery();
     bool AdapterConnected() const;
+
+    UINT_PTR m_nPollTimer = 0;
+    UINT_PTR m_nInitTimer = 0;
+    unsigned int m_nInitElapsed = 0;
+    int m_bReady = 0;
+    CString m_strServiceUrl;
+    CString m_strRegisterPhone;
+    CSmsAdapter* m_pAdapter = nullptr;
 };
 
 extern CSmsServiceWnd g_wndService;

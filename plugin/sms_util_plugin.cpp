@@ -1,5 +1,6 @@
 #include "sms_util_plugin.h"
 
+#include "dialogs/web_browser2.h"
 #include "res/resource.h"
 #include "sms_service_wnd.h"
 #include "store/message_store.h"
@@ -13,11 +14,17 @@ namespace {
 
 CSmsUtilPlugin* g_plugin = nullptr;
 
-// Host message types.
-const int kMessageAccount = 4;
-const int kMessageOffline = 5;
-const int kMessageSession = 19;
-const int kSubscribedMessages[] = {18, 17, 4, 5, 19, 7, 6, 10};
+// The host's order; the types without a name are the host's own business.
+const int kSubscribedMessages[] = {18, 17, IXA_MESSAGE_ACCOUNT, IXA_MESSAGE_OFFLINE, IXA_MESSAGE_SESSION, 7, 6, 10};
+
+// The one factory of the module's adapter type. The switch keeps its address
+// from InitPlugin to ExitPlugin, and adapters it made may be deleted through
+// it even after that, so it is never freed (nor destroyed at unload).
+CSmsAdapterFactory& AdapterFactory()
+{
+    static CSmsAdapterFactory* factory = new CSmsAdapterFactory;
+    return *factory;
+}
 
 const COLORREF kTransparentMagenta = 0xFF00FF;
 
@@ -40,7 +47,11 @@ CSmsUtilPlugin::CSmsUtilPlugin()
     if (!g_wndService.m_hWnd) g_wndService.CreateServiceWindow();
 }
 
-CSmsUtilPlugin::~CSmsUtilPlugin() = default;
+CSmsUtilPlugin::~CSmsUtilPlugin()
+{
+    // The host owns the object; the module only forgets it.
+    if (g_plugin == this) g_plugin = nullptr;
+}
 
 const char* CSmsUtilPlugin::GetPluginName() { return m_strName; }
 const char* CSmsUtilPlugin::GetPluginClassId() { return m_strClassId; }
@@ -87,13 +98,24 @@ void CSmsUtilPlugin::InitPlugin()
     for (int type : kSubscribedMessages) host->RegisterMessage(type, this);
 
     // Every adapter of the type, also those the server's calls make, is ours.
-    // The factory lives as long as the process.
-    SwitchManager::getInstance()->RegisterAdapterFactory(SMS_ADAPTER_TYPE, new CSmsAdapterFactory);
+    SwitchManager::getInstance()->RegisterAdapterFactory(SMS_ADAPTER_TYPE, &AdapterFactory());
 
     if (images) ImageList_Destroy(images);
 }
 
-void CSmsUtilPlugin::ExitPlugin() { FreeWindowRegistry(); }
+// The host calls ExitPlugin once, on its GUI thread, while every module it
+// loaded is still there, and calls no hook of the plugin after it; it may then
+// unload the module. So everything that another module holds of this one (the
+// switch's factory and adapter, window classes and windows whose procedures
+// live here) is given back now. At unload it could not be: DllMain runs under
+// the loader lock, at process exit after the other threads are gone.
+void CSmsUtilPlugin::ExitPlugin()
+{
+    FreeWindowRegistry();
+    g_wndService.Shutdown();
+    SwitchManager::getInstance()->UnregisterAdapterFactory(SMS_ADAPTER_TYPE, &AdapterFactory());
+    CWebBrowser2::UnregisterControlClass();
+}
 
 void CSmsUtilPlugin::OpenOrderPage() { g_wndService.OpenOrderDialog(); }
 
@@ -104,15 +126,15 @@ void CSmsUtilPlugin::OnIxaMessage(IXAMessage* message)
     IxaBase* host = IxaBase::GetIxaInstance();
     if (!host || !message) return;
     switch (message->m_nType) {
-    case kMessageAccount:
+    case IXA_MESSAGE_ACCOUNT:
         OnAccountKnown(host);
         break;
-    case kMessageOffline:
+    case IXA_MESSAGE_OFFLINE:
         g_wndService.OnLogout();
         m_bHaveSession = 0;
         m_bOnline = 0;
         break;
-    case kMessageSession:
+    case IXA_MESSAGE_SESSION:
         OnSessionKnown(host);
         break;
     default:
@@ -155,7 +177,7 @@ void CSmsUtilPlugin::GoOnline()
 
 void CSmsUtilPlugin::EnsureService()
 {
-    if (!g_wndService.m_bReady) g_wndService.StartService();
+    if (!g_wndService.IsReady()) g_wndService.StartService();
 }
 
 int CSmsUtilPlugin::GetContactName(CString number, CString& name)

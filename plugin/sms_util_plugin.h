@@ -30,6 +30,16 @@ public:
     // Starts the service unless it is ready.
     void EnsureService();
 
+    // The logged-in account's number as decimal text; empty before the host
+    // names it, and kept over a logout.
+    const CString& GetUserId() const { return m_strUserId; }
+    const CString& GetSessionId() const { return m_strSessionId; }
+    bool HaveSession() const { return m_bHaveSession != 0; }
+    // Both the account and the session are known: the service may be used.
+    bool IsOnline() const { return m_bOnline != 0; }
+    const CString& GetVersion() const { return m_strVersion; }
+
+private:
     CString m_strUserId;
     CString m_strSessionId;
     int m_bHaveSession = 0;
@@ -38,7 +48,6 @@ public:
     CString m_strClassId;
     CString m_strVersion;
 
-private:
     void OnAccountKnown(IxaBase* host);
     void OnSessionKnown(IxaBase* host);
     void GoOnline();

@@ -121,7 +121,7 @@ TEST(ResizableDialogTest, MaximisedElsewhereDoesNotRearrange)
 {
     CWebBrowser2::RegisterControlClass();
     COrderDlg* dialog = new COrderDlg;
-    ASSERT_TRUE(dialog->Create());
+    ASSERT_TRUE(dialog->Create(nullptr));
     HWND browser = dialog->m_browser.m_hWnd;
     RECT before;
     GetWindowRect(browser, &before);

@@ -9,6 +9,12 @@
 struct SeenMessageBox {
     std::string caption;
     std::string text;
+    // What the box's style shows: its buttons in the order of their ids
+    // (IDOK, IDCANCEL, ..., IDYES, IDNO) and its icon, one of IDI_HAND,
+    // IDI_QUESTION, IDI_EXCLAMATION, IDI_ASTERISK, or null for none.
+    std::vector<int> buttons;
+    LPCSTR icon = nullptr;
+    HWND owner = nullptr;
 };
 
 class MessageBoxHook {

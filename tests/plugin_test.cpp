@@ -7,38 +7,67 @@
 
 namespace {
 
-CSmsUtilPlugin* NewPlugin()
+IxaPlugin* LoadedGetPlugin()
 {
     static HMODULE module = LoadLibraryA("smsutil.dll");
-    auto getPlugin = reinterpret_cast<IxaPlugin* (*)()>(GetProcAddress(module, "getPlugin"));
-    // The plugin's fields are read through its declared layout; no code of the
-    // module is called except through the host's slots.
-    return getPlugin ? static_cast<CSmsUtilPlugin*>(getPlugin()) : nullptr;
+    static auto getPlugin = reinterpret_cast<IxaPlugin* (*)()>(GetProcAddress(module, "getPlugin"));
+    return getPlugin ? getPlugin() : nullptr;
+}
+
+// The plugin's fields are read through its declared layout; no code of the
+// module is called except through the host's slots.
+class PluginTest : public PluginFixture<CSmsUtilPlugin> {
+protected:
+    PluginTest() : PluginFixture(LoadedGetPlugin) {}
+};
+
+// The same without a host: nothing may be asked of one.
+class PluginWithoutHostTest : public ::testing::Test {
+protected:
+    void SetUp() override { plugin = static_cast<CSmsUtilPlugin*>(LoadedGetPlugin()); }
+    void TearDown() override
+    {
+        plugin->ExitPlugin();
+        delete plugin;
+    }
+    CSmsUtilPlugin* plugin = nullptr;
+};
+
+unsigned ServiceWindowsOfThisProcess()
+{
+    unsigned count = 0;
+    for (HWND w = nullptr; (w = FindWindowExA(GetDesktopWindow(), w, nullptr, "timer"));) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        if (process == GetCurrentProcessId()) ++count;
+    }
+    return count;
 }
 
 } // namespace
 
-TEST(PluginTest, ConstructionSetsTheFixedTexts)
+TEST_F(PluginWithoutHostTest, ConstructionSetsTheFixedTextsAndMakesTheServiceWindow)
 {
-    CSmsUtilPlugin* plugin = NewPlugin();
-    ASSERT_NE(nullptr, plugin);
     EXPECT_STREQ("SMSUTIL plugin", plugin->GetPluginName());
     EXPECT_STREQ("CLASS_IXA_SMSUTILPLUGIN_6/4/2005/11:06:12", plugin->GetPluginClassId());
-    EXPECT_STREQ("Version 1.0", plugin->m_strVersion);
-    EXPECT_EQ(0, plugin->m_bOnline);
-    EXPECT_EQ(0, plugin->m_bHaveSession);
-    EXPECT_TRUE(plugin->m_strUserId.IsEmpty());
-    EXPECT_NE(nullptr, FindWindowExA(GetDesktopWindow(), nullptr, nullptr, "timer"))
-        << "the constructor made the hidden service window";
+    EXPECT_STREQ("Version 1.0", plugin->GetVersion());
+    EXPECT_FALSE(plugin->IsOnline());
+    EXPECT_FALSE(plugin->HaveSession());
+    EXPECT_TRUE(plugin->GetUserId().IsEmpty());
+    EXPECT_EQ(1u, ServiceWindowsOfThisProcess()) << "the constructor made the hidden service window";
 }
 
-TEST(PluginTest, InitPluginRegistersWithTheHostInOrder)
+TEST_F(PluginWithoutHostTest, NothingHappens)
 {
-    CTestHost host;
-    HostScope scope(&host);
-    CSmsUtilPlugin* plugin = NewPlugin();
     plugin->InitPlugin();
+    EXPECT_STREQ("SMSUTIL plugin", plugin->GetPluginName());
+    IXAMessage account(IXA_MESSAGE_ACCOUNT);
+    plugin->OnIxaMessage(&account);
+    EXPECT_TRUE(plugin->GetUserId().IsEmpty());
+}
 
+TEST_F(PluginTest, InitPluginRegistersWithTheHostInOrder)
+{
     const std::vector<std::string> expected = {
         "GetConfigInt LANGUAGEID",
         "GetConfigString LANGUAGEDIR .\\language",
@@ -58,72 +87,50 @@ TEST(PluginTest, InitPluginRegistersWithTheHostInOrder)
     EXPECT_EQ(3, host.pictures[1].value);
     EXPECT_EQ(1, host.pictures[1].index);
     EXPECT_STREQ("sms utility plugin", plugin->GetPluginName());
-    plugin->ExitPlugin();
 }
 
-TEST(PluginTest, WithoutHostNothingHappens)
+TEST_F(PluginTest, SessionBeforeAccountGoesOnlineOnTheAccount)
 {
-    CSmsUtilPlugin* plugin = NewPlugin();
-    plugin->InitPlugin();
-    EXPECT_STREQ("SMSUTIL plugin", plugin->GetPluginName());
-    IXAMessage account(4);
-    plugin->OnIxaMessage(&account);
-    EXPECT_TRUE(plugin->m_strUserId.IsEmpty());
-}
-
-TEST(PluginTest, SessionBeforeAccountGoesOnlineOnTheAccount)
-{
-    CTestHost host;
     host.myNumber = 4000000000u;
     host.dataDir = "C:\\data\\";
-    HostScope scope(&host);
-    CSmsUtilPlugin* plugin = NewPlugin();
-    plugin->InitPlugin();
     host.calls.clear();
 
-    host.Send(plugin, 19);
-    EXPECT_STREQ("session-1", plugin->m_strSessionId);
-    EXPECT_EQ(1, plugin->m_bHaveSession);
-    EXPECT_EQ(0, plugin->m_bOnline) << "no account yet";
+    host.Send(plugin, IXA_MESSAGE_SESSION);
+    EXPECT_STREQ("session-1", plugin->GetSessionId());
+    EXPECT_TRUE(plugin->HaveSession());
+    EXPECT_FALSE(plugin->IsOnline()) << "no account yet";
 
-    host.Send(plugin, 4);
-    EXPECT_STREQ("4000000000", plugin->m_strUserId) << "formatted with %u";
-    EXPECT_EQ(1, plugin->m_bOnline);
+    host.Send(plugin, IXA_MESSAGE_ACCOUNT);
+    EXPECT_STREQ("4000000000", plugin->GetUserId()) << "formatted with %u";
+    EXPECT_TRUE(plugin->IsOnline());
     const std::vector<std::string> expected = {"GetSessionId", "GetMyInfo", "GetUserDataDir 4000000000"};
     EXPECT_EQ(expected, host.calls);
 
-    host.Send(plugin, 5);
-    EXPECT_EQ(0, plugin->m_bOnline);
-    EXPECT_EQ(0, plugin->m_bHaveSession);
-    EXPECT_STREQ("4000000000", plugin->m_strUserId) << "the account survives logout";
+    host.Send(plugin, IXA_MESSAGE_OFFLINE);
+    EXPECT_FALSE(plugin->IsOnline());
+    EXPECT_FALSE(plugin->HaveSession());
+    EXPECT_STREQ("4000000000", plugin->GetUserId()) << "the account survives logout";
 
-    host.Send(plugin, 4);
-    EXPECT_EQ(0, plugin->m_bOnline) << "no session since the logout";
-    host.Send(plugin, 19);
-    EXPECT_EQ(1, plugin->m_bOnline);
-    plugin->ExitPlugin();
+    host.Send(plugin, IXA_MESSAGE_ACCOUNT);
+    EXPECT_FALSE(plugin->IsOnline()) << "no session since the logout";
+    host.Send(plugin, IXA_MESSAGE_SESSION);
+    EXPECT_TRUE(plugin->IsOnline());
 }
 
-TEST(PluginTest, AbsentSessionIsEmptyAndOtherMessagesAreIgnored)
+TEST_F(PluginTest, AbsentSessionIsEmptyAndOtherMessagesAreIgnored)
 {
-    CTestHost host;
     host.session = nullptr;
-    HostScope scope(&host);
-    CSmsUtilPlugin* plugin = NewPlugin();
-    plugin->InitPlugin();
     host.calls.clear();
     for (int type : {18, 17, 7, 6, 10, 99}) host.Send(plugin, type);
     EXPECT_TRUE(host.calls.empty());
-    EXPECT_EQ(0, plugin->m_bHaveSession);
-    host.Send(plugin, 19);
-    EXPECT_TRUE(plugin->m_strSessionId.IsEmpty());
-    EXPECT_EQ(1, plugin->m_bHaveSession);
-    plugin->ExitPlugin();
+    EXPECT_FALSE(plugin->HaveSession());
+    host.Send(plugin, IXA_MESSAGE_SESSION);
+    EXPECT_TRUE(plugin->GetSessionId().IsEmpty());
+    EXPECT_TRUE(plugin->HaveSession());
 }
 
-TEST(PluginTest, EmptySlotsAndHostDefaults)
+TEST_F(PluginTest, EmptySlotsAndHostDefaults)
 {
-    CSmsUtilPlugin* plugin = NewPlugin();
     IxaOptionDlg* page = reinterpret_cast<IxaOptionDlg*>(0x1234);
     plugin->GetIxaOptionDlg(&page);
     EXPECT_EQ(reinterpret_cast<IxaOptionDlg*>(0x1234), page) << "slot 24 leaves its argument untouched";
@@ -139,18 +146,17 @@ TEST(PluginTest, EmptySlotsAndHostDefaults)
         << "the plugin's module is the resource source for its dialogs";
 }
 
-TEST(PluginTest, EachGetPluginMakesANewObject)
+TEST_F(PluginTest, EachGetPluginMakesANewObjectOverOneServiceWindow)
 {
-    CSmsUtilPlugin* first = NewPlugin();
-    CSmsUtilPlugin* second = NewPlugin();
-    EXPECT_NE(first, second);
-    EXPECT_EQ(1u, [] {
-        unsigned count = 0;
-        for (HWND w = nullptr; (w = FindWindowExA(GetDesktopWindow(), w, nullptr, "timer"));) {
-            DWORD process = 0;
-            GetWindowThreadProcessId(w, &process);
-            if (process == GetCurrentProcessId()) ++count;
-        }
-        return count;
-    }()) << "one service window per process";
+    CSmsUtilPlugin* second = static_cast<CSmsUtilPlugin*>(LoadedGetPlugin());
+    EXPECT_NE(plugin, second);
+    EXPECT_EQ(1u, ServiceWindowsOfThisProcess());
+    delete second;
+}
+
+TEST_F(PluginTest, ExitPluginClosesTheServiceWindow)
+{
+    ASSERT_EQ(1u, ServiceWindowsOfThisProcess());
+    plugin->ExitPlugin();
+    EXPECT_EQ(0u, ServiceWindowsOfThisProcess());
 }

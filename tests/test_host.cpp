@@ -98,3 +98,9 @@ void CTestHost::Send(IxaPlugin* plugin, int type)
     IXAMessage message(type);
     plugin->OnIxaMessage(&message);
 }
+
+void CTestHost::LogIn(IxaPlugin* plugin)
+{
+    Send(plugin, IXA_MESSAGE_SESSION);
+    Send(plugin, IXA_MESSAGE_ACCOUNT);
+}

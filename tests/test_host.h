@@ -2,6 +2,9 @@
 // every call the plugin makes, one line each.
 #pragma once
 #include "ixa_base.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
 
 #include <map>
 #include <string>
@@ -30,6 +33,8 @@ public:
 
     // Sends host message `type` to the plugin, as the host does.
     void Send(IxaPlugin* plugin, int type);
+    // The session, then the account, as the client logs in.
+    void LogIn(IxaPlugin* plugin);
 
     unsigned int myNumber = 10001;
     std::string myName = "me";
@@ -51,4 +56,40 @@ class HostScope {
 public:
     explicit HostScope(IxaBase* host) { IxaBase::SetIxaInstance(host); }
     ~HostScope() { IxaBase::SetIxaInstance(nullptr); }
+};
+
+// Each test gets a new plugin object in a new test host, initialised as the
+// host does, with its own data directory; after the test the host logs out
+// and exits the plugin, so that no test sees what another left behind.
+template <typename Plugin>
+class PluginFixture : public ::testing::Test {
+protected:
+    using Maker = IxaPlugin* (*)();
+    explicit PluginFixture(Maker make) : m_make(make) {}
+
+    void SetUp() override
+    {
+        host.dataDir = m_dataDir.Path();
+        IxaBase::SetIxaInstance(&host);
+        plugin = static_cast<Plugin*>(m_make());
+        ASSERT_NE(nullptr, plugin);
+        plugin->InitPlugin();
+    }
+    void TearDown() override
+    {
+        if (plugin) {
+            host.Send(plugin, IXA_MESSAGE_OFFLINE);
+            plugin->ExitPlugin();
+        }
+        IxaBase::SetIxaInstance(nullptr);
+        delete plugin;
+    }
+    void LogIn() { host.LogIn(plugin); }
+
+    CTestHost host;
+    Plugin* plugin = nullptr;
+
+private:
+    Maker m_make;
+    TempDir m_dataDir;
 };

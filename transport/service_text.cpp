@@ -1,9 +1,6 @@
 #include "service_text.h"
 
-#include "plugin/sms_service_wnd.h"
-#include "plugin/sms_util_plugin.h"
 #include "res/resource.h"
-#include "store/message_store.h"
 #include "store/sms_record.h"
 
 #include <cstdlib>
@@ -13,6 +10,10 @@
 
 namespace {
 
+// Result codes of a start-up answer that accept the account.
+const long kFirstAcceptedCode = 1;
+const long kLastAcceptedCode = 3;
+
 CString LocalTimeNow()
 {
     char buffer[32];
@@ -21,21 +22,15 @@ CString LocalTimeNow()
     return buffer;
 }
 
-bool PluginOnline()
+// Fields 2 (unused) and 3 (the other party) of a type "4" or "6" text.
+CSmsRecord RecordFrom(BYTE kind, char*& cursor)
 {
-    CSmsUtilPlugin* plugin = GetSmsUtilPlugin();
-    return plugin && plugin->m_bOnline;
-}
-
-// Online, the service window delivers; offline the record waits in the
-// logged-in account's queue, which the poll reads once the plugin is back.
-void Receive(CSmsRecord& record)
-{
-    record.owner.Empty();
-    if (PluginOnline())
-        g_wndService.DeliverMessage(record);
-    else
-        CMessageStore::AddUnread(record);
+    NextField(&cursor, SERVICE_FIELD_SEPARATOR);
+    CSmsRecord record;
+    record.kind = kind;
+    record.peer = NextField(&cursor, SERVICE_FIELD_SEPARATOR);
+    record.time = LocalTimeNow();
+    return record;
 }
 
 } // namespace
@@ -51,7 +46,16 @@ char* NextField(char** cursor, char separator)
     return field;
 }
 
-int ParseServiceText(const char* text, int length)
+bool ServiceTextOfBlock(const char* block, int size, const char*& text, int& length)
+{
+    const int kTransportBytes = 2;
+    if (!block || size <= kTransportBytes) return false;
+    text = block + kTransportBytes;
+    length = size - kTransportBytes;
+    return true;
+}
+
+int ParseServiceText(const char* text, int length, CServiceTextSink& sink)
 {
     if (length <= 0 || !text) return 0;
     if (static_cast<int>(strnlen(text, length)) != length - 1) return 0;
@@ -59,57 +63,35 @@ int ParseServiceText(const char* text, int length)
         std::vector<char> copy(text, text + length);
         char* cursor = copy.data();
         const char* type = NextField(&cursor, SERVICE_FIELD_SEPARATOR);
-        if (strcmp(type, "1") == 0) return OnInitReply(cursor);
-        if (strcmp(type, "4") == 0) return OnIncomingSms(cursor);
-        if (strcmp(type, "6") == 0) return OnUndelivered(cursor);
+        if (strcmp(type, "1") == 0) return OnInitReply(cursor, sink);
+        if (strcmp(type, "4") == 0) return OnIncomingSms(cursor, sink);
+        if (strcmp(type, "6") == 0) return OnUndelivered(cursor, sink);
         return 0;
     } catch (...) {
         return 0;
     }
 }
 
-int OnInitReply(char* cursor)
+int OnInitReply(char* cursor, CServiceTextSink& sink)
 {
-    // Only a start-up that is waiting takes an answer.
-    if (!g_wndService.m_nInitTimer) return 0;
-    try {
-        g_wndService.StopInitTimer();
-        NextField(&cursor, SERVICE_FIELD_SEPARATOR);
-        g_wndService.m_strServiceUrl = NextField(&cursor, SERVICE_FIELD_SEPARATOR);
-        const long code = strtol(NextField(&cursor, SERVICE_FIELD_SEPARATOR), nullptr, 10);
-        g_wndService.m_strRegisterPhone = cursor;
-        if (code >= 1 && code <= 3) {
-            g_wndService.OnServiceReady();
-            return 1;
-        }
-        g_wndService.SetOrderState(3);
-        return 0;
-    } catch (...) {
-        g_wndService.SetOrderState(3);
-        return 0;
-    }
-}
-
-// Fields 2 (unused) and 3 (the other party) of a type "4" or "6" text.
-static CSmsRecord RecordFrom(BYTE kind, char*& cursor)
-{
+    if (!sink.AwaitsStartUpAnswer()) return 0;
     NextField(&cursor, SERVICE_FIELD_SEPARATOR);
-    CSmsRecord record;
-    record.kind = kind;
-    record.peer = NextField(&cursor, SERVICE_FIELD_SEPARATOR);
-    record.time = LocalTimeNow();
-    return record;
+    const char* serviceUrl = NextField(&cursor, SERVICE_FIELD_SEPARATOR);
+    const long code = strtol(NextField(&cursor, SERVICE_FIELD_SEPARATOR), nullptr, 10);
+    const bool accepted = code >= kFirstAcceptedCode && code <= kLastAcceptedCode;
+    sink.OnStartUpAnswer(serviceUrl, cursor, accepted);
+    return accepted ? 1 : 0;
 }
 
-int OnIncomingSms(char* cursor)
+int OnIncomingSms(char* cursor, CServiceTextSink& sink)
 {
     CSmsRecord record = RecordFrom(CSmsRecord::KIND_RECEIVED, cursor);
     record.text = cursor;
-    Receive(record);
+    sink.OnServiceRecord(record);
     return 1;
 }
 
-int OnUndelivered(char* cursor)
+int OnUndelivered(char* cursor, CServiceTextSink& sink)
 {
     CSmsRecord record = RecordFrom(CSmsRecord::KIND_UNDELIVERED, cursor);
     CString notice;
@@ -117,6 +99,6 @@ int OnUndelivered(char* cursor)
     notice.Replace("[?]", record.peer);
     notice.Replace("(?)", cursor);
     record.text = notice;
-    Receive(record);
+    sink.OnServiceRecord(record);
     return 1;
 }

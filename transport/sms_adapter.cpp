@@ -1,10 +1,12 @@
 #include "sms_adapter.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
 namespace {
-volatile HWND g_target = nullptr;
+// Set on the GUI thread, read on the network thread.
+std::atomic<HWND> g_target{nullptr};
 }
 
 void SetSmsDataTarget(HWND window) { g_target = window; }
@@ -26,6 +28,10 @@ void CSmsAdapter::OnCallResult(unsigned short status, int, int, int, int, int, i
 
 void CSmsAdapter::OnConnected() { m_bConnected = 1; }
 
+// The link to the server went down and the call with it: a later Call makes a
+// new one.
+void CSmsAdapter::OnDisconnected(int) { m_bConnected = 0; }
+
 bool CSmsAdapter::MarkKeep()
 {
     if (m_bCalled) return false;
@@ -36,12 +42,14 @@ bool CSmsAdapter::MarkKeep()
 void CSmsAdapter::OnRecvData(const char* data, int length)
 {
     // The framework's buffer lives only during this call, and this runs on
-    // its thread: the window gets a copy of its own.
-    if (length > 0 && data) {
+    // its thread: the window gets a copy of its own. Without a window the
+    // post would land in this thread's own queue, which nobody reads.
+    const HWND target = g_target.load();
+    if (length > 0 && data && target) {
         char* copy = new (std::nothrow) char[length];
         if (copy) {
             memcpy(copy, data, length);
-            if (!::PostMessageA(g_target, WM_SMSDATA, static_cast<WPARAM>(length), reinterpret_cast<LPARAM>(copy)))
+            if (!::PostMessageA(target, WM_SMSDATA, static_cast<WPARAM>(length), reinterpret_cast<LPARAM>(copy)))
                 delete[] copy;
         }
     }

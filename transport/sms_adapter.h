@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
+
 #include "adapter_base.h"
 #include "adapter_factory_base.h"
 
@@ -27,7 +29,7 @@ public:
     void OnBye(int, int, int) override {}
     void OnCancelled(int, int, int) override {}
     void OnConnected() override;
-    void OnDisconnected(int) override {}
+    void OnDisconnected(int reason) override;
     void OnError(int, int, int) override {}
     void OnRecvData(const char* data, int length) override;
 
@@ -35,10 +37,14 @@ public:
     // first Call.
     bool MarkKeep();
 
-    volatile LONG m_bConnected = 0;
-    volatile LONG m_bKeep = 0;
-    volatile LONG m_bCalled = 0;
+    // Written on the signalling module's network thread, read on the GUI
+    // thread: atomic, and each as wide as the 32-bit flag the host expects.
+    std::atomic<LONG> m_bConnected{0};
+    std::atomic<LONG> m_bKeep{0};
+    std::atomic<LONG> m_bCalled{0};
 };
+static_assert(sizeof(std::atomic<LONG>) == sizeof(LONG) && std::atomic<LONG>::is_always_lock_free,
+              "the adapter's flags keep the host's 32-bit layout");
 
 class CSmsAdapterFactory : public AdapterFactoryBase {
 public:
@@ -47,6 +53,7 @@ public:
     unsigned short GetAdapterType() override;
 };
 
-// Where adapters post what they receive; the service window by default.
+// Where adapters post what they receive: the service window while it exists,
+// else nothing, and a block that arrives then is dropped at once.
 void SetSmsDataTarget(HWND window);
 HWND GetSmsDataTarget();

@@ -13,6 +13,9 @@ public:
     // From now on adapters of `type` are made by `factory`, also for calls
     // that the server starts.
     bool RegisterAdapterFactory(unsigned short type, AdapterFactoryBase* factory);
+    // From now on no adapter of `type` is made by `factory`; false when
+    // another factory (or none) is registered for it. Adapters it made live on.
+    bool UnregisterAdapterFactory(unsigned short type, AdapterFactoryBase* factory);
     // A new adapter of `type`, or null when no factory makes one.
     AdapterBase* CreateAdapter(unsigned short type);
     // The host's log-in: the account the connection to the server logs in

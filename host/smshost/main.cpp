@@ -114,8 +114,8 @@ int main(int argc, char** argv)
     // The signalling module learns the account before anything is called.
     SwitchManager::getInstance()->SetLocalAccount(options.account);
     // The session becomes known before the account, as the client logs in.
-    host.Broadcast(19);
-    host.Broadcast(4);
+    host.Broadcast(IXA_MESSAGE_SESSION);
+    host.Broadcast(IXA_MESSAGE_ACCOUNT);
     printf("smshost: logged in\n");
     if (options.order) plugin->OpenOrderPage();
 
@@ -131,7 +131,7 @@ int main(int argc, char** argv)
     }
     for (const std::string& line : DescribePluginWindows()) printf("smshost: %s\n", line.c_str());
 
-    host.Broadcast(5);
+    host.Broadcast(IXA_MESSAGE_OFFLINE);
     plugin->ExitPlugin();
     printf("smshost: logged out\n");
     IxaBase::SetIxaInstance(nullptr);

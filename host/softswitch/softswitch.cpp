@@ -344,6 +344,20 @@ bool SwitchManager::RegisterAdapterFactory(unsigned short type, AdapterFactoryBa
     return SwitchCore::Instance().RegisterFactory(type, factory);
 }
 
+bool SwitchManager::UnregisterAdapterFactory(unsigned short type, AdapterFactoryBase* factory)
+{
+    return SwitchCore::Instance().UnregisterFactory(type, factory);
+}
+
+bool SwitchCore::UnregisterFactory(unsigned short type, AdapterFactoryBase* factory)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_factories.find(type);
+    if (it == m_factories.end() || it->second != factory) return false;
+    m_factories.erase(it);
+    return true;
+}
+
 AdapterBase* SwitchManager::CreateAdapter(unsigned short type) { return SwitchCore::Instance().Create(type); }
 
 void SwitchManager::SetLocalAccount(unsigned int account) { SwitchCore::Instance().SetLocalAccount(account); }

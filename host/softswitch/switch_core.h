@@ -29,6 +29,7 @@ public:
     static SwitchCore& Instance();
 
     bool RegisterFactory(unsigned short type, AdapterFactoryBase* factory);
+    bool UnregisterFactory(unsigned short type, AdapterFactoryBase* factory);
     AdapterBase* Create(unsigned short type);
     void SetLocalAccount(uint32_t account);
     // Every adapter's state is known from construction to destruction.

@@ -1,0 +1,421 @@
+// The service window: its start-up on the init timer, what it does with the
+// blocks that adapters post, the order dialog it opens, and the checks before
+// a send dialog. Driven with the window messages that timers and adapters
+// produce; read back from windows, message boxes and the store.
+#include "message_box_hook.h"
+#include "process_resources.h"
+#include "plugin/sms_service_wnd.h"
+#include "plugin/sms_util_plugin.h"
+#include "plugin/window_registry.h"
+#include "store/message_store.h"
+#include "store/sms_record.h"
+#include "switch_manager.h"
+#include "test_host.h"
+#include "transport/sms_adapter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// An adapter that records what the service window asks of it instead of
+// reaching a server; the test plays the switch and decides when it connects.
+struct AdapterLog {
+    std::vector<unsigned> calls;   // start-up milliseconds at each Call
+    std::vector<unsigned> queries; // start-up milliseconds at each query
+    std::vector<std::string> data;
+    std::vector<std::string> applicationIds;
+    int made = 0;
+    int deleted = 0;
+    CSmsAdapter* last = nullptr;
+};
+AdapterLog g_adapters;
+
+class CProbeAdapter : public CSmsAdapter {
+public:
+    int Call(unsigned int, unsigned short, const char*, int) override
+    {
+        m_bCalled = 1;
+        g_adapters.calls.push_back(g_wndService.GetInitElapsed());
+        g_adapters.applicationIds.push_back(GetApplicationID());
+        return 0;
+    }
+    int SendData(const char* data, int length) override
+    {
+        g_adapters.queries.push_back(g_wndService.GetInitElapsed());
+        g_adapters.data.emplace_back(data, length);
+        return 0;
+    }
+    ~CProbeAdapter() override
+    {
+        ++g_adapters.deleted;
+        if (g_adapters.last == this) g_adapters.last = nullptr;
+    }
+};
+
+class CProbeFactory : public CSmsAdapterFactory {
+public:
+    AdapterBase* NewAdapter() override
+    {
+        if (failNext) return nullptr;
+        ++g_adapters.made;
+        auto adapter = new CProbeAdapter;
+        adapter->SetAdapterType(SMS_ADAPTER_TYPE);
+        g_adapters.last = adapter;
+        return adapter;
+    }
+    bool failNext = false;
+};
+CProbeFactory g_probeFactory;
+
+std::string WindowText(HWND window)
+{
+    char text[1024] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+class ServiceTest : public PluginFixture<CSmsUtilPlugin> {
+protected:
+    ServiceTest() : PluginFixture(getPlugin) {}
+    void SetUp() override
+    {
+        g_adapters = AdapterLog();
+        g_probeFactory.failNext = false;
+        PluginFixture::SetUp();
+        // After the module's own registration: the probe takes its place.
+        SwitchManager::getInstance()->RegisterAdapterFactory(SMS_ADAPTER_TYPE, &g_probeFactory);
+    }
+
+    void Tick(int count = 1)
+    {
+        for (int i = 0; i < count; ++i) g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_INIT);
+    }
+    // A block as an adapter posts it: two bytes of the transport, the text, NUL.
+    void Receive(const std::string& text)
+    {
+        const std::string block = "\x01\x02" + text + '\0';
+        char* copy = new char[block.size()];
+        memcpy(copy, block.data(), block.size());
+        g_wndService.SendMessage(WM_SMSDATA, block.size(), reinterpret_cast<LPARAM>(copy));
+    }
+    void Answer(const char* code = "1") { Receive(std::string("1\x02x\x02http://h/order\x02") + code + "\x02" "138"); }
+    // The switch reports the adapter's call as answered.
+    void Connect() { ASSERT_NE(nullptr, g_adapters.last); g_adapters.last->OnCallResult(0, 0, 0, 0, 0, 0, 0); }
+
+    COrderDlg* OrderDialog() { return static_cast<COrderDlg*>(FindRegisteredWindow("smsutil_order")); }
+    std::string OrderStatus() { return WindowText(OrderDialog()->m_status); }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- start-up
+
+TEST_F(ServiceTest, NeverConnectedCallsEveryHalfSecondAndTimesOutAtThree)
+{
+    LogIn();
+    g_wndService.OpenOrderDialog();
+    ASSERT_NE(nullptr, OrderDialog());
+    EXPECT_EQ("正在初始化服务，请稍候...", OrderStatus());
+    EXPECT_FALSE(OrderDialog()->m_retry.IsWindowVisible());
+    Tick(29);
+    EXPECT_EQ((std::vector<unsigned>{0, 500, 1000, 1500, 2000, 2500}), g_adapters.calls);
+    EXPECT_EQ((std::vector<std::string>{6, "10001"}), g_adapters.applicationIds);
+    EXPECT_TRUE(g_wndService.IsStarting());
+    Tick();
+    EXPECT_FALSE(g_wndService.IsStarting());
+    EXPECT_EQ("初始化服务超时，请您尝试重试。", OrderStatus());
+    EXPECT_TRUE(OrderDialog()->m_retry.IsWindowVisible());
+    EXPECT_TRUE(g_adapters.queries.empty());
+}
+
+TEST_F(ServiceTest, ConnectedAt1200QueriesEverySecondUntilSix)
+{
+    LogIn();
+    Tick(12);
+    Connect();
+    Tick(47);
+    EXPECT_EQ((std::vector<unsigned>{2000, 3000, 4000, 5000}), g_adapters.queries);
+    EXPECT_EQ(std::string("1", 2), g_adapters.data.at(0)) << "the text 1 and its NUL";
+    EXPECT_EQ((std::vector<unsigned>{0, 500, 1000}), g_adapters.calls);
+    g_wndService.OpenOrderDialog();
+    Tick();
+    EXPECT_FALSE(g_wndService.IsStarting());
+    EXPECT_EQ("初始化服务超时，请您尝试重试。", OrderStatus());
+}
+
+TEST_F(ServiceTest, StartServiceWhileStartingOrReadyChangesNothing)
+{
+    LogIn();
+    g_wndService.OpenOrderDialog();
+    Tick(3);
+    // A state the start-up would overwrite if it began again.
+    OrderDialog()->SetServiceState(COrderDlg::STATE_TIMEOUT);
+    EXPECT_EQ(0, g_wndService.StartService());
+    EXPECT_EQ(1u, g_adapters.calls.size()) << "no second call";
+    EXPECT_EQ(300u, g_wndService.GetInitElapsed()) << "the running timer was not restarted";
+    EXPECT_EQ("初始化服务超时，请您尝试重试。", OrderStatus()) << "no order-state change";
+
+    Connect();
+    Answer();
+    ASSERT_TRUE(g_wndService.IsReady());
+    OrderDialog()->SetServiceState(COrderDlg::STATE_TIMEOUT);
+    EXPECT_EQ(0, g_wndService.StartService());
+    EXPECT_FALSE(g_wndService.IsStarting()) << "no timer";
+    EXPECT_EQ(1u, g_adapters.calls.size());
+    EXPECT_EQ(1, g_adapters.made);
+    EXPECT_EQ("初始化服务超时，请您尝试重试。", OrderStatus());
+}
+
+TEST_F(ServiceTest, AcceptedAnswerMakesTheServiceReadyAndTheDialogNavigates)
+{
+    host.myLevel = 2;
+    LogIn();
+    g_wndService.OpenOrderDialog();
+    Connect();
+    Tick(10);
+    Receive("1\x02x\x02http://127.0.0.1:20062/order\x02" "2\x02" "13800000001");
+    EXPECT_TRUE(g_wndService.IsReady());
+    EXPECT_FALSE(g_wndService.IsStarting());
+    EXPECT_STREQ("13800000001", g_wndService.GetRegisterPhone());
+    EXPECT_TRUE(OrderDialog()->m_browser.IsWindowVisible());
+    EXPECT_FALSE(OrderDialog()->m_status.IsWindowVisible());
+    EXPECT_EQ("http://127.0.0.1:20062/order?option=add&registerPhone=13800000001&service=1001"
+              "&user_id=10001&session_id=session-1",
+              WindowText(OrderDialog()->m_browser));
+}
+
+TEST_F(ServiceTest, RejectedAnswersFailTheStartUp)
+{
+    for (const char* code : {"4", "x", "", "0"}) {
+        SCOPED_TRACE(code);
+        LogIn();
+        g_wndService.OpenOrderDialog();
+        Connect();
+        Answer(code);
+        EXPECT_FALSE(g_wndService.IsReady());
+        EXPECT_FALSE(g_wndService.IsStarting());
+        EXPECT_EQ("初始化服务失败，请您尝试重试。", OrderStatus());
+        EXPECT_TRUE(OrderDialog()->m_retry.IsWindowVisible());
+        host.Send(plugin, IXA_MESSAGE_OFFLINE);
+    }
+}
+
+TEST_F(ServiceTest, AnswerAfterTheTimeOutIsDropped)
+{
+    LogIn();
+    Tick(30);
+    ASSERT_FALSE(g_wndService.IsStarting());
+    Connect();
+    Answer();
+    EXPECT_FALSE(g_wndService.IsReady());
+    EXPECT_STREQ("", g_wndService.GetServiceUrl());
+}
+
+TEST_F(ServiceTest, LogoutDuringStartUpDropsAdapterAndOrderDialog)
+{
+    LogIn();
+    g_wndService.OpenOrderDialog();
+    Tick(3);
+    host.Send(plugin, IXA_MESSAGE_OFFLINE);
+    EXPECT_EQ(1, g_adapters.deleted) << "given back through the framework";
+    EXPECT_EQ(nullptr, OrderDialog());
+    Tick();
+    EXPECT_FALSE(g_wndService.IsStarting()) << "the next tick finds the plugin offline";
+}
+
+TEST_F(ServiceTest, NoAdapterFailsTheStartUpUntilARetry)
+{
+    g_probeFactory.failNext = true;
+    LogIn();
+    EXPECT_FALSE(g_wndService.IsStarting());
+    g_wndService.OpenOrderDialog();
+    EXPECT_EQ("初始化服务失败，请您尝试重试。", OrderStatus()) << "online, not ready, not starting";
+    g_probeFactory.failNext = false;
+    SendMessageA(OrderDialog()->m_retry.m_hWnd, BM_CLICK, 0, 0);
+    EXPECT_TRUE(g_wndService.IsStarting()) << "the retry started it again";
+    EXPECT_EQ("正在初始化服务，请稍候...", OrderStatus());
+}
+
+TEST_F(ServiceTest, ReadyServiceWhoseLinkWentDownStartsAgainOnRetry)
+{
+    LogIn();
+    Connect();
+    Answer();
+    ASSERT_TRUE(g_wndService.IsReady());
+    // The switch lost its connection to the server, and the call with it.
+    g_adapters.last->OnDisconnected(0);
+    EXPECT_FALSE(g_wndService.IsReady());
+    g_wndService.OpenOrderDialog();
+    EXPECT_EQ("初始化服务失败，请您尝试重试。", OrderStatus());
+    SendMessageA(OrderDialog()->m_retry.m_hWnd, BM_CLICK, 0, 0);
+    EXPECT_EQ((std::vector<unsigned>{0, 0}), g_adapters.calls) << "the same adapter calls again";
+    Connect();
+    Tick(10);
+    Answer();
+    EXPECT_TRUE(g_wndService.IsReady());
+    EXPECT_TRUE(OrderDialog()->m_browser.IsWindowVisible());
+    EXPECT_EQ(1, g_adapters.made);
+}
+
+TEST_F(ServiceTest, OrderDialogOfflineSaysSo)
+{
+    g_wndService.OpenOrderDialog();
+    ASSERT_NE(nullptr, OrderDialog());
+    EXPECT_EQ("抱歉，您必须登陆或上线后才能使用此服务！", OrderStatus());
+    EXPECT_FALSE(OrderDialog()->m_retry.IsWindowVisible());
+    EXPECT_EQ("短信服务", WindowText(OrderDialog()->m_hWnd));
+}
+
+TEST_F(ServiceTest, LoggingOutWithTheOrderDialogOpenLeavesNothingBehind)
+{
+    auto cycle = [this] {
+        LogIn();
+        g_wndService.OpenOrderDialog();
+        host.Send(plugin, IXA_MESSAGE_OFFLINE);
+        // The test host's and the probe's own records would grow.
+        g_adapters = AdapterLog();
+        std::vector<std::string>().swap(host.calls);
+    };
+    // The first rounds make what lives as long as the process: classes, caches.
+    for (int i = 0; i < 5; ++i) cycle();
+    const int windowsBefore = CountThreadWindows();
+    const int gdiBefore = CountGdiObjects();
+    const size_t heapBefore = HeapBytesInUse();
+    for (int i = 0; i < 200; ++i) cycle();
+    EXPECT_EQ(nullptr, OrderDialog());
+    EXPECT_EQ(windowsBefore, CountThreadWindows());
+    EXPECT_EQ(gdiBefore, CountGdiObjects());
+    // A dialog's worth of anything kept per round would show as many kilobytes.
+    EXPECT_LT(HeapBytesInUse(), heapBefore + 8192) << "heap in use before: " << heapBefore;
+}
+
+// ---------------------------------------------------------------- received blocks
+
+TEST_F(ServiceTest, MessagesWaitInTheQueueAndThePollRunsWhileTheyDo)
+{
+    LogIn();
+    Receive("4\x02x\x02" "10002\x02hello\x02world");
+    EXPECT_TRUE(g_wndService.IsPolling());
+    Receive("6\x02x\x02" "10009\x02" "busy");
+    CSmsRecord record;
+    int more = 0;
+    ASSERT_TRUE(CMessageStore::TakeNextUnread("10002", record, more));
+    EXPECT_EQ(CSmsRecord::KIND_RECEIVED, record.kind);
+    EXPECT_STREQ("hello\x02world", record.text);
+    ASSERT_TRUE(CMessageStore::TakeNextUnread("10009", record, more));
+    EXPECT_EQ(CSmsRecord::KIND_UNDELIVERED, record.kind);
+    EXPECT_STREQ("抱歉，您给联系人 [10009] 的消息无法发出。错误原因：busy。", record.text);
+}
+
+TEST_F(ServiceTest, ShortAndMalformedBlocksQueueNothing)
+{
+    LogIn();
+    const std::string message = "4\x02x\x02" "10002\x02no";
+    for (int size : {0, 1, 2}) {
+        // The bytes beyond the block's size would read as a message.
+        const std::string bytes = "4" + std::string(1, '\0') + message + '\0';
+        char* copy = new char[bytes.size()];
+        memcpy(copy, bytes.data(), bytes.size());
+        g_wndService.SendMessage(WM_SMSDATA, size, reinterpret_cast<LPARAM>(copy));
+    }
+    g_wndService.SendMessage(WM_SMSDATA, 10, 0);
+    Receive("41\x02x\x02" "10002\x02no");
+    EXPECT_FALSE(CMessageStore::HasUnread("10002"));
+    EXPECT_FALSE(CMessageStore::HasUnread("4"));
+    EXPECT_FALSE(CMessageStore::HasUnread(""));
+}
+
+TEST_F(ServiceTest, OfflineMessagesWaitForTheLoggedInAccount)
+{
+    host.Send(plugin, IXA_MESSAGE_ACCOUNT); // the account, no session: offline
+    ASSERT_FALSE(plugin->IsOnline());
+    Receive("4\x02x\x02" "10002\x02while away");
+    EXPECT_TRUE(CMessageStore::HasUnread("10002"));
+    EXPECT_FALSE(g_wndService.IsPolling());
+    host.Send(plugin, IXA_MESSAGE_SESSION);
+    EXPECT_TRUE(g_wndService.IsPolling()) << "coming online starts the poll";
+    g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_POLL);
+    EXPECT_TRUE(g_wndService.IsPolling()) << "the poll runs while records wait";
+    EXPECT_TRUE(CMessageStore::HasUnread("10002")) << "nothing is lost while no dialog can show it";
+}
+
+TEST_F(ServiceTest, RandomBlocksNeverCrashAndOnlyWellFormedTextsQueue)
+{
+    LogIn();
+    Connect();
+    // Deterministic noise: separators, NULs, digits and GBK lead bytes mixed.
+    unsigned state = 12345;
+    auto next = [&state] { state = state * 1103515245u + 12345u; return (state >> 16) & 0x7FFF; };
+    const char alphabet[] = {'\x02', '\x02', '\0', '1', '4', '6', '0', 'x', '\xB7', '\xA2', '\x81', '['};
+    for (int round = 0; round < 1000; ++round) {
+        const int size = static_cast<int>(next() % 40);
+        char* block = new char[size > 0 ? size : 1];
+        for (int i = 0; i < size; ++i) block[i] = alphabet[next() % sizeof alphabet];
+        g_wndService.SendMessage(WM_SMSDATA, size, reinterpret_cast<LPARAM>(block));
+    }
+    Receive("4\x02x\x02" "10077\x02still fine");
+    CSmsRecord record;
+    int more = 0;
+    ASSERT_TRUE(CMessageStore::TakeNextUnread("10077", record, more));
+    EXPECT_STREQ("still fine", record.text);
+}
+
+// ---------------------------------------------------------------- before a send dialog
+
+TEST_F(ServiceTest, SendDialogChecksTheServiceLevelsWithTheirMessageBoxes)
+{
+    host.contacts[10002] = {"李四", 0, 3};
+    host.contacts[10003] = {"王五", 0, 0};
+    host.contacts[10004] = {"赵六", 1, 2};
+    host.contacts[10005] = {"钱七", 0, -1};
+    const std::vector<int> yesNo = {IDYES, IDNO};
+    const std::vector<int> ok = {IDOK};
+    const char* noService = "抱歉，您还未申请此业务，想要立即申请吗？";
+    const char* stranger = "无法发送短信: 对方不是您的好友,请先将对方加为好友再发送!";
+    const char* contactLacks = "无法发送短信: 对方没有申请短信服务!";
+    const struct {
+        int myLevel;
+        unsigned contact;
+        const char* text; // null: no message box
+        const std::vector<int>* buttons;
+        LPCSTR icon;
+    } cases[] = {
+        {0, 10002, noService, &yesNo, IDI_QUESTION},
+        {1, 10002, noService, &yesNo, IDI_QUESTION},
+        {-1, 10002, noService, &yesNo, IDI_QUESTION},
+        {2, 10004, stranger, &ok, IDI_HAND},
+        {3, 10003, contactLacks, &ok, IDI_HAND},
+        {2, 10005, contactLacks, &ok, IDI_HAND},
+        {2, 77777, contactLacks, &ok, IDI_HAND},
+        {3, 10002, nullptr, nullptr, nullptr},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(std::to_string(each.myLevel) + " -> " + std::to_string(each.contact));
+        host.myLevel = each.myLevel;
+        MessageBoxHook boxes(each.buttons == &yesNo ? IDNO : IDOK);
+        g_wndService.ShowSendDialog(each.contact);
+        if (!each.text) {
+            EXPECT_TRUE(boxes.seen.empty());
+            continue;
+        }
+        ASSERT_EQ(1u, boxes.seen.size());
+        EXPECT_EQ("发送短信", boxes.seen[0].caption);
+        EXPECT_EQ(each.text, boxes.seen[0].text);
+        EXPECT_EQ(*each.buttons, boxes.seen[0].buttons);
+        EXPECT_EQ(each.icon, boxes.seen[0].icon);
+        EXPECT_EQ(g_wndService.m_hWnd, boxes.seen[0].owner);
+        EXPECT_EQ(nullptr, OrderDialog()) << "No opens nothing";
+    }
+}
+
+TEST_F(ServiceTest, YesToTheServiceOfferOpensTheOrderDialog)
+{
+    host.myLevel = 0;
+    LogIn();
+    MessageBoxHook boxes(IDYES);
+    g_wndService.ShowSendDialog(10002);
+    ASSERT_EQ(1u, boxes.seen.size());
+    ASSERT_NE(nullptr, OrderDialog());
+    EXPECT_TRUE(OrderDialog()->IsWindowVisible());
+    EXPECT_EQ("正在初始化服务，请稍候...", OrderStatus());
+}

@@ -1,0 +1,129 @@
+// The plugin object linked into the test program: log-in and log-out through
+// host messages, their effect on open dialogs and the poll, the contact-name
+// lookup, and what ExitPlugin takes back.
+#include "plugin/sms_service_wnd.h"
+#include "plugin/sms_util_plugin.h"
+#include "plugin/window_registry.h"
+#include "registry_probe.h"
+#include "store/message_store.h"
+#include "switch_manager.h"
+#include "test_host.h"
+#include "transport/sms_adapter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PluginCoreTest : public PluginFixture<CSmsUtilPlugin> {
+protected:
+    PluginCoreTest() : PluginFixture(getPlugin) {}
+    void SetUp() override
+    {
+        PluginFixture::SetUp();
+        CProbeWindow::destroyed.clear();
+    }
+};
+
+} // namespace
+
+TEST_F(PluginCoreTest, ComingOnlineStartsThePollTimerAndGoingOfflineStopsIt)
+{
+    host.Send(plugin, IXA_MESSAGE_ACCOUNT);
+    EXPECT_FALSE(g_wndService.IsPolling()) << "no session yet";
+    EXPECT_STREQ("10001", CurrentAccountId);
+    host.dataDir = "Z:\\tmp\\";
+    host.Send(plugin, IXA_MESSAGE_SESSION);
+    EXPECT_TRUE(plugin->IsOnline());
+    EXPECT_TRUE(g_wndService.IsPolling());
+    host.Send(plugin, IXA_MESSAGE_ACCOUNT);
+    EXPECT_STREQ("Z:\\tmp\\", AccountDataDir);
+    host.Send(plugin, IXA_MESSAGE_OFFLINE);
+    EXPECT_TRUE(g_wndService.IsPolling()) << "the poll stops itself on its next tick";
+    g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_POLL);
+    EXPECT_FALSE(g_wndService.IsPolling());
+}
+
+TEST_F(PluginCoreTest, AnotherAccountClosesEveryDialogBeforeTheNumberChanges)
+{
+    host.Send(plugin, IXA_MESSAGE_ACCOUNT);
+    OpenProbe("r20001");
+    OpenProbe("c20002");
+    host.Send(plugin, IXA_MESSAGE_ACCOUNT);
+    EXPECT_TRUE(CProbeWindow::destroyed.empty()) << "the same account closes nothing";
+
+    host.myNumber = 10002;
+    host.Send(plugin, IXA_MESSAGE_ACCOUNT);
+    EXPECT_EQ(2u, CProbeWindow::destroyed.size());
+    EXPECT_EQ("10001", CProbeWindow::userIdAtDestroy) << "closed while the old number was current";
+    EXPECT_STREQ("10002", plugin->GetUserId());
+    EXPECT_STREQ("10002", CurrentAccountId);
+    EXPECT_EQ(nullptr, FindRegisteredWindow("r20001"));
+}
+
+TEST_F(PluginCoreTest, ExitTakesBackEverythingTheModuleLent)
+{
+    LogIn();
+    OpenProbe("r1");
+    g_wndService.OpenOrderDialog();
+    ASSERT_TRUE(g_wndService.IsStarting());
+    const HWND service = g_wndService.m_hWnd;
+    const HWND order = FindRegisteredWindow("smsutil_order")->m_hWnd;
+    plugin->ExitPlugin();
+    EXPECT_EQ(std::vector<std::string>{"r1"}, CProbeWindow::destroyed);
+    EXPECT_FALSE(IsWindow(order)) << "every dialog closed";
+    EXPECT_FALSE(IsWindow(service)) << "the service window went with the plugin";
+    EXPECT_EQ(nullptr, GetSmsDataTarget()) << "adapters post nowhere once it is gone";
+    EXPECT_FALSE(g_wndService.IsStarting());
+    EXPECT_EQ(nullptr, SwitchManager::getInstance()->CreateAdapter(SMS_ADAPTER_TYPE))
+        << "the switch makes no adapter of the module's type any more";
+    WNDCLASSA browser;
+    EXPECT_FALSE(GetClassInfoA(nullptr, "{8856F961-340A-11D0-A96B-00C04FD705A2}", &browser))
+        << "the browser control's class, whose procedure is the module's, is gone";
+
+    // A plugin made after the exit starts over.
+    delete plugin;
+    plugin = static_cast<CSmsUtilPlugin*>(getPlugin());
+    EXPECT_TRUE(IsWindow(g_wndService.m_hWnd));
+    plugin->InitPlugin();
+    EXPECT_EQ(GetSmsDataTarget(), g_wndService.m_hWnd);
+}
+
+TEST_F(PluginCoreTest, SecondGetPluginBecomesThePluginOfTheModule)
+{
+    CSmsUtilPlugin* second = static_cast<CSmsUtilPlugin*>(getPlugin());
+    ASSERT_NE(plugin, second);
+    EXPECT_EQ(second, GetSmsUtilPlugin());
+    // The service now asks the second object whether the user is online.
+    host.LogIn(plugin);
+    g_wndService.OpenOrderDialog();
+    EXPECT_FALSE(g_wndService.IsStarting());
+    second->InitPlugin();
+    host.LogIn(second);
+    EXPECT_TRUE(g_wndService.IsStarting());
+    host.Send(second, IXA_MESSAGE_OFFLINE);
+    second->ExitPlugin();
+    delete second;
+}
+
+TEST_F(PluginCoreTest, ContactNames)
+{
+    host.myName = "我自己";
+    host.contacts[10002] = {"李四", 0, 3};
+    host.Send(plugin, IXA_MESSAGE_ACCOUNT);
+    CString name("before");
+    EXPECT_EQ(1, plugin->GetContactName("10002", name));
+    EXPECT_STREQ("李四", name);
+    EXPECT_EQ(1, plugin->GetContactName("10001", name)) << "the own number asks GetMyInfo";
+    EXPECT_STREQ("我自己", name);
+    EXPECT_EQ(0, plugin->GetContactName("77777", name));
+    EXPECT_STREQ("77777", name) << "an unknown contact is named by its number";
+    host.contacts[10003] = {"", 0, 2};
+    EXPECT_EQ(1, plugin->GetContactName("10003", name));
+    EXPECT_STREQ("", name);
+
+    IxaBase::SetIxaInstance(nullptr);
+    name = "kept";
+    EXPECT_EQ(0, plugin->GetContactName("10002", name));
+    EXPECT_STREQ("kept", name);
+    IxaBase::SetIxaInstance(&host);
+}
