@@ -270,7 +270,7 @@ TEST_F(StoreTest, AnUnreadableFileFailsEveryOperationAndIsLeftAlone)
     EXPECT_EQ(std::string(junk, sizeof junk), std::string(back, read)) << "nothing overwrote it";
 }
 
-TEST_F(StoreTest, EveryOpenCreatesTheFileWithMode0600)
+TEST_F(StoreTest, EveryOpenAsksForMode0600)
 {
     g_openModes.clear();
     CMessageStore::SetDbCreate(RecordingDbCreate);
