@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # Cross-builds Berkeley DB 5.3 as a static MinGW-w64 library from Debian's
 # source package and caches it outside the build tree, keyed by version.
+# `build-db.sh --prefix` prints where the library is (or will be) and builds
+# nothing: CMake asks it, so the cache's place is named here alone.
 set -euo pipefail
 version=5.3.28
 cache=${SMSUTIL_CACHE:-$HOME/.cache/smsutil}
 prefix=$cache/db-$version-mingw64
+if [ "${1:-}" = --prefix ]; then
+  echo "$prefix"
+  exit 0
+fi
 if [ -f "$prefix/lib/libdb.a" ] && [ -f "$prefix/include/db.h" ]; then
   exit 0
 fi

@@ -17,22 +17,24 @@ namespace {
 const int kWriterSize = 4096;
 const char kSignatureKey[] = "sign";
 
-typedef int (*DbCreateFunction)(DB**, DB_ENV*, u_int32_t);
+CMessageStore::DbCreateFunction g_dbCreate;
 
-// db_create comes from the host's data module, by number.
-DbCreateFunction DbCreate()
+// db_create comes from the host's data module, by number, unless one was
+// handed in.
+CMessageStore::DbCreateFunction DbCreate()
 {
-    static DbCreateFunction create = [] {
+    static CMessageStore::DbCreateFunction fromDataModule = [] {
         HMODULE module = ::GetModuleHandleA("hostdata.dll");
         if (!module) module = ::LoadLibraryA("hostdata.dll");
-        return module ? reinterpret_cast<DbCreateFunction>(::GetProcAddress(module, MAKEINTRESOURCEA(1))) : nullptr;
+        return module ? reinterpret_cast<CMessageStore::DbCreateFunction>(::GetProcAddress(module, MAKEINTRESOURCEA(1)))
+                      : nullptr;
     }();
-    return create;
+    return g_dbCreate ? g_dbCreate : fromDataModule;
 }
 
 DB* OpenMessageDb(const CString& name, bool duplicates)
 {
-    DbCreateFunction create = DbCreate();
+    CMessageStore::DbCreateFunction create = DbCreate();
     DB* db = nullptr;
     if (!create || create(&db, nullptr, 0) != 0 || !db) return nullptr;
     if (duplicates && db->set_flags(db, DB_DUP) != 0) {
@@ -96,6 +98,11 @@ CString HistoryName() { return CurrentAccountId + "mdata"; }
 CString UnreadName() { return CurrentAccountId + "umdata"; }
 
 } // namespace
+
+void CMessageStore::SetDbCreate(DbCreateFunction create)
+{
+    g_dbCreate = create;
+}
 
 bool CMessageStore::LoadSignature(CString& signature)
 {
@@ -170,9 +177,11 @@ bool CMessageStore::TakeNextUnread(const char* peer, CSmsRecord& record, int& mo
     if (cursor->c_get(cursor, &key, &data, DB_SET) != 0) return false;
     CByteReader reader(data.data, static_cast<int>(data.size));
     record.Load(reader);
-    cursor->c_del(cursor, 0);
+    // Counted before the delete: what c_count says about a deleted position
+    // differs between releases (this one no longer counts the taken value).
     db_recno_t count = 0;
     if (cursor->c_count(cursor, &count, 0) == 0 && count > 1) more = 1;
+    cursor->c_del(cursor, 0);
     return true;
 }
 

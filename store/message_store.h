@@ -8,6 +8,8 @@
 
 class CByteReader;
 class CSmsRecord;
+struct __db;
+struct __db_env;
 
 // The logged-in account's number ("%u"), empty until the host reports it.
 extern CString CurrentAccountId;
@@ -25,6 +27,12 @@ public:
 
 class CMessageStore {
 public:
+    // Berkeley DB's db_create. The host's data module provides it as export
+    // number 1; a host or tool that has the library at hand passes its own,
+    // or a wrapper around it (nullptr: back to the data module's).
+    typedef int (*DbCreateFunction)(struct __db** db, struct __db_env* environment, unsigned int flags);
+    static void SetDbCreate(DbCreateFunction create);
+
     // False (and `signature` untouched) when none is stored.
     static bool LoadSignature(CString& signature);
     static bool SaveSignature(const char* signature);

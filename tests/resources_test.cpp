@@ -1,5 +1,7 @@
-// smsutil.dll's resources and exports, read the way Windows reads them:
-// strings through LoadStringA in code page 936, templates by creating them.
+// smsutil.dll's resources and exports as the code and the host rely on
+// them: the controls the dialogs bind, by id and window class; the send
+// dialog's tab order; the bitmaps' format; the version block; the exports.
+// Texts are checked where the module shows them.
 #include "res/resource.h"
 
 #include <windows.h>
@@ -16,13 +18,6 @@ HMODULE Module()
     return module;
 }
 
-std::string LoadText(UINT id)
-{
-    char buffer[512];
-    const int length = LoadStringA(Module(), id, buffer, sizeof buffer);
-    return std::string(buffer, length > 0 ? length : 0);
-}
-
 std::string ClassOf(HWND window)
 {
     char name[128] = {};
@@ -30,169 +25,24 @@ std::string ClassOf(HWND window)
     return name;
 }
 
-std::string TextOf(HWND window)
-{
-    char text[256] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
 INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
-
-struct ExpectedControl {
-    int id;
-    const char* className;
-    DWORD styleBits;     // must all be set
-    DWORD absentBits;    // must all be clear
-    RECT units;          // x, y, w, h in dialog units
-    const char* text;    // null: not checked
-};
-
-// Creates template `id` and checks every listed control; returns the dialog.
-HWND CheckTemplate(UINT id, const std::vector<ExpectedControl>& controls)
-{
-    HWND dialog = CreateDialogParamA(Module(), MAKEINTRESOURCEA(id), nullptr, PlainDialogProc, 0);
-    EXPECT_NE(nullptr, dialog) << "template " << id << " creates";
-    if (!dialog) return nullptr;
-    for (const ExpectedControl& expected : controls) {
-        SCOPED_TRACE("template " + std::to_string(id) + ", control " + std::to_string(expected.id));
-        HWND control = GetDlgItem(dialog, expected.id);
-        EXPECT_NE(nullptr, control);
-        if (!control) continue;
-        EXPECT_STREQ(expected.className, ClassOf(control).c_str());
-        const DWORD style = (DWORD)GetWindowLongPtrA(control, GWL_STYLE);
-        EXPECT_EQ(expected.styleBits, style & expected.styleBits) << std::hex << "style " << style;
-        EXPECT_EQ(0u, style & expected.absentBits) << std::hex << "style " << style;
-        // Position and size are converted from dialog units separately.
-        RECT position = {expected.units.left, expected.units.top, 0, 0};
-        RECT size = {expected.units.right, expected.units.bottom, 0, 0};
-        MapDialogRect(dialog, &position);
-        MapDialogRect(dialog, &size);
-        RECT got;
-        GetWindowRect(control, &got);
-        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&got), 2);
-        EXPECT_EQ(position.left, got.left);
-        EXPECT_EQ(position.top, got.top);
-        EXPECT_EQ(size.left, got.right - got.left);
-        EXPECT_EQ(size.top, got.bottom - got.top);
-        if (expected.text) {
-            EXPECT_EQ(std::string(expected.text), TextOf(control));
-        }
-    }
-    return dialog;
-}
 
 const char kBrowserClass[] = "{8856F961-340A-11D0-A96B-00C04FD705A2}";
 
+struct BoundControl {
+    int id;
+    const char* className;
+    DWORD styleBits; // what the code relies on: all set
+};
+
+struct Template {
+    UINT id;
+    std::vector<BoundControl> controls;
+};
+
 } // namespace
 
-TEST(StringTableTest, EveryStringIsTheGbkText)
-{
-    ASSERT_EQ(936u, GetACP());
-    ASSERT_NE(nullptr, Module());
-    const std::pair<UINT, const char*> strings[] = {
-        {14000, "定时发送"},
-        {14001, "系统"},
-        {14002, "发短消息"},
-        {14003, "请您输入短消息内容!"},
-        {14004, "下一条>>"},
-        {14005, "返回"},
-        {14006, "日期："},
-        {14007, "时间："},
-        {14008, "抱歉，您给联系人 [[?]] 的消息无法发出。错误原因：(?)。"},
-        {14009, "抱歉，您没有登陆或者处于离线状态，不能发送短消息！"},
-        {14011, "抱歉，发送超时，请您重新发送。"},
-        {14012, "sms utility plugin"},
-        {14013, "每条（包括签名）最多 [?] 个英文字符，您的消息共 (?) 个英文字符"},
-        {14014, "每条（包括签名）最多 [?] 个汉字，您的消息共 (?) 个汉字"},
-        {14015, "每条（包括签名）最多 [?] 个英文字符或 (?) 个汉字"},
-        {14016, "发送短信"},
-        {14017, "免费绑定用户，每天允许发送1条短信"},
-        {14018, "正在发送，请稍候..."},
-        {14019, "发短信"},
-        {14021, "抱歉，没有下条消息！"},
-        {14022, "查看消息"},
-        {14023, "抱歉，您必须登陆或上线后才能使用此服务！"},
-        {14024, "正在初始化服务，请稍候..."},
-        {14025, "初始化服务超时，请您尝试重试。"},
-        {14026, "初始化服务失败，请您尝试重试。"},
-        {14027, "抱歉，您还未申请此业务，想要立即申请吗？"},
-        {14028, "无法发送短信: 对方不是您的好友,请先将对方加为好友再发送!"},
-        {14029, "无法发送短信: 对方没有申请短信服务!"},
-    };
-    for (const auto& entry : strings) EXPECT_EQ(std::string(entry.second), LoadText(entry.first)) << entry.first;
-    EXPECT_EQ("", LoadText(14010));
-    EXPECT_EQ("", LoadText(14020));
-}
-
-TEST(DialogTemplateTest, SendMessageTemplate)
-{
-    const DWORD edit = ES_NUMBER;
-    HWND dialog = CheckTemplate(IDD_SEND_MESSAGE, {
-        {3045, "Static", 0, 0, {4, 6, 38, 10}, "收件人："},
-        {3046, "Static", 0, 0, {42, 6, 219, 10}, ""},
-        {3066, "Static", 0, 0, {4, 24, 257, 98}, nullptr},
-        {3063, "Edit", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_TABSTOP, 0, {10, 59, 245, 59}, ""},
-        {3048, "Button", 0, 0, {4, 125, 59, 14}, "历史短消息"},
-        {3049, "Button", 0, 0, {203, 125, 59, 14}, "发送短信(&S)"},
-        {3050, "Button", BS_AUTOCHECKBOX | BS_FLAT, 0, {11, 147, 32, 10}, "签名"},
-        {3052, "Edit", ES_AUTOHSCROLL, 0, {59, 145, 193, 14}, ""},
-        {3051, "Button", BS_AUTOCHECKBOX | BS_FLAT, 0, {11, 164, 48, 10}, "定时发送"},
-        {3033, "Edit", edit, 0, {59, 163, 23, 12}, ""},
-        {3034, "Edit", edit, 0, {95, 163, 15, 12}, ""},
-        {3035, "Edit", edit, 0, {123, 163, 15, 12}, ""},
-        {3036, "Edit", edit, 0, {150, 163, 15, 12}, ""},
-        {3037, "Edit", edit, 0, {179, 163, 15, 12}, ""},
-    });
-    ASSERT_NE(nullptr, dialog);
-    EXPECT_EQ("发短信", TextOf(dialog));
-    EXPECT_TRUE(GetWindowLongPtrA(GetDlgItem(dialog, 3052), GWL_EXSTYLE) & WS_EX_STATICEDGE);
-    // The message field is first in the tab order; the frame lies at the bottom.
-    EXPECT_EQ(GetDlgItem(dialog, 3063), GetNextDlgTabItem(dialog, nullptr, FALSE));
-    EXPECT_EQ(GetDlgItem(dialog, 3066), GetWindow(GetDlgItem(dialog, 3063), GW_HWNDLAST));
-    const int tabOrder[] = {3063, 3049, 3050, 3052, 3051, 3033, 3034, 3035, 3036, 3037, 3048};
-    HWND current = GetDlgItem(dialog, 3063);
-    for (int next : tabOrder) {
-        EXPECT_EQ(next, GetDlgCtrlID(current));
-        current = GetNextDlgTabItem(dialog, current, FALSE);
-    }
-    DestroyWindow(dialog);
-}
-
-TEST(DialogTemplateTest, ViewMessageTemplate)
-{
-    HWND dialog = CheckTemplate(IDD_VIEW_MESSAGE, {
-        {3017, "Button", 0, 0, {144, 129, 49, 14}, "回复(&V)"},
-        {3018, "Button", 0, 0, {213, 129, 49, 14}, "返回"},
-        {567, "Button", 0, 0, {4, 129, 49, 14}, "历史短消息"},
-        {3040, "Edit", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_WANTRETURN, 0, {9, 45, 247, 77}, ""},
-        {3071, "Static", 0, 0, {4, 24, 258, 101}, ""},
-        {3030, "Static", 0, 0, {4, 6, 38, 10}, "发件人："},
-        {3031, "Static", 0, 0, {42, 6, 218, 10}, ""},
-    });
-    ASSERT_NE(nullptr, dialog);
-    EXPECT_EQ("查看信息", TextOf(dialog));
-    const DWORD style = (DWORD)GetWindowLongPtrA(dialog, GWL_STYLE);
-    EXPECT_EQ((DWORD)(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
-              style & (WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX));
-    DestroyWindow(dialog);
-}
-
-TEST(DialogTemplateTest, HistoryPopupTemplate)
-{
-    HWND dialog = CheckTemplate(IDD_HISTORY_POPUP, {
-        {3039, "ListBox", WS_VISIBLE | WS_TABSTOP | LBS_NOTIFY | LBS_OWNERDRAWVARIABLE | LBS_NOINTEGRALHEIGHT,
-         LBS_HASSTRINGS | LBS_SORT, {0, 0, 190, 63}, nullptr},
-    });
-    ASSERT_NE(nullptr, dialog);
-    const DWORD style = (DWORD)GetWindowLongPtrA(dialog, GWL_STYLE);
-    EXPECT_EQ((DWORD)(WS_POPUP | WS_THICKFRAME | WS_CLIPCHILDREN | WS_CLIPSIBLINGS),
-              style & (WS_POPUP | WS_THICKFRAME | WS_CLIPCHILDREN | WS_CLIPSIBLINGS));
-    EXPECT_EQ(0u, style & WS_CAPTION & ~WS_BORDER) << "no caption";
-    DestroyWindow(dialog);
-}
-
-TEST(DialogTemplateTest, OrderTemplateWithTheBrowserControlClass)
+TEST(DialogTemplateTest, EveryBoundControlIsThereWithItsClass)
 {
     // The browser control's class is registered by whoever hosts the control.
     WNDCLASSA browser = {};
@@ -201,25 +51,56 @@ TEST(DialogTemplateTest, OrderTemplateWithTheBrowserControlClass)
     browser.hInstance = GetModuleHandleA(nullptr);
     browser.lpszClassName = kBrowserClass;
     ASSERT_TRUE(RegisterClassA(&browser));
-    HWND dialog = CheckTemplate(IDD_ORDER, {
-        {3059, kBrowserClass, WS_VISIBLE | WS_TABSTOP, 0, {0, 0, 235, 167}, nullptr},
-        {3065, "Static", SS_CENTER, WS_VISIBLE, {6, 54, 223, 27}, ""},
-        {3064, "Button", WS_TABSTOP, WS_VISIBLE, {91, 84, 41, 15}, "重试"},
-    });
-    ASSERT_NE(nullptr, dialog);
-    EXPECT_EQ("短信服务", TextOf(dialog));
-    EXPECT_TRUE(GetWindowLongPtrA(GetDlgItem(dialog, 3065), GWL_EXSTYLE) & WS_EX_TRANSPARENT);
-    const DWORD style = (DWORD)GetWindowLongPtrA(dialog, GWL_STYLE);
-    const DWORD wanted = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-    EXPECT_EQ(wanted, style & wanted);
-    DestroyWindow(dialog);
-    UnregisterClassA(kBrowserClass, GetModuleHandleA(nullptr));
 
-    // The browser's persisted state travels beside the template.
-    HRSRC init = FindResourceA(Module(), MAKEINTRESOURCEA(IDD_ORDER), MAKEINTRESOURCEA(240));
-    ASSERT_NE(nullptr, init);
-    auto words = static_cast<const WORD*>(LockResource(LoadResource(Module(), init)));
-    EXPECT_EQ(3059, words[0]);
+    const DWORD checkBox = BS_AUTOCHECKBOX;
+    const Template templates[] = {
+        {IDD_SEND_MESSAGE,
+         {{IDC_SEND_RECIPIENT_CAPTION, "Static", 0}, {IDC_SEND_RECIPIENT, "Static", 0},
+          {IDC_SEND_FRAME, "Static", 0}, {IDC_SEND_MESSAGE, "Edit", ES_MULTILINE | ES_WANTRETURN},
+          {IDC_SEND_HISTORY, "Button", 0}, {IDC_SEND_SEND, "Button", 0},
+          {IDC_SEND_SIGN_CHECK, "Button", checkBox}, {IDC_SEND_SIGNATURE, "Edit", 0},
+          {IDC_SEND_SCHEDULE_CHECK, "Button", checkBox}, {IDC_SEND_YEAR, "Edit", 0},
+          {IDC_SEND_MONTH, "Edit", 0}, {IDC_SEND_DAY, "Edit", 0}, {IDC_SEND_HOUR, "Edit", 0},
+          {IDC_SEND_MINUTE, "Edit", 0}}},
+        {IDD_VIEW_MESSAGE,
+         {{IDC_VIEW_REPLY, "Button", 0}, {IDC_VIEW_BACK_NEXT, "Button", 0}, {IDC_VIEW_HISTORY, "Button", 0},
+          {IDC_VIEW_BODY, "Edit", ES_MULTILINE | ES_READONLY}, {IDC_VIEW_PANEL, "Static", 0},
+          {IDC_VIEW_SENDER_CAPTION, "Static", 0}, {IDC_VIEW_SENDER, "Static", 0}}},
+        // The list draws the records it keeps as item data.
+        {IDD_HISTORY_POPUP, {{IDC_HISTORY_LIST, "ListBox", LBS_OWNERDRAWVARIABLE | LBS_NOTIFY}}},
+        {IDD_ORDER,
+         {{IDC_ORDER_BROWSER, kBrowserClass, 0}, {IDC_ORDER_STATUS, "Static", 0}, {IDC_ORDER_RETRY, "Button", 0}}},
+    };
+    for (const Template& expected : templates) {
+        HWND dialog = CreateDialogParamA(Module(), MAKEINTRESOURCEA(expected.id), nullptr, PlainDialogProc, 0);
+        EXPECT_NE(nullptr, dialog) << "template " << expected.id << " creates";
+        if (!dialog) continue;
+        for (const BoundControl& control : expected.controls) {
+            SCOPED_TRACE("template " + std::to_string(expected.id) + ", control " + std::to_string(control.id));
+            HWND window = GetDlgItem(dialog, control.id);
+            ASSERT_NE(nullptr, window);
+            EXPECT_EQ(control.className, ClassOf(window));
+            const DWORD style = (DWORD)GetWindowLongPtrA(window, GWL_STYLE);
+            EXPECT_EQ(control.styleBits, style & control.styleBits) << std::hex << "style " << style;
+        }
+        DestroyWindow(dialog);
+    }
+    UnregisterClassA(kBrowserClass, GetModuleHandleA(nullptr));
+}
+
+TEST(DialogTemplateTest, SendDialogTabOrderStartsAtTheMessage)
+{
+    HWND dialog = CreateDialogParamA(Module(), MAKEINTRESOURCEA(IDD_SEND_MESSAGE), nullptr, PlainDialogProc, 0);
+    ASSERT_NE(nullptr, dialog);
+    const int tabOrder[] = {IDC_SEND_MESSAGE,       IDC_SEND_SEND,  IDC_SEND_SIGN_CHECK, IDC_SEND_SIGNATURE,
+                            IDC_SEND_SCHEDULE_CHECK, IDC_SEND_YEAR, IDC_SEND_MONTH,      IDC_SEND_DAY,
+                            IDC_SEND_HOUR,          IDC_SEND_MINUTE, IDC_SEND_HISTORY,   IDC_SEND_MESSAGE};
+    HWND current = GetNextDlgTabItem(dialog, nullptr, FALSE);
+    for (int expected : tabOrder) {
+        EXPECT_EQ(expected, GetDlgCtrlID(current));
+        current = GetNextDlgTabItem(dialog, current, FALSE);
+    }
+    DestroyWindow(dialog);
 }
 
 TEST(BitmapTest, SixteenBySixteenWith256ColoursAndMagentaCorners)
