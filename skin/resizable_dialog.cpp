@@ -52,6 +52,9 @@ BOOL CResizableDialog::OnEraseBkgnd(CDC* dc)
     return static_cast<BOOL>(Default());
 }
 
+// A dialog deleted with its window still open never gets here (the window
+// dies in the framework's destructor); the anchor list then goes with the
+// object, so nothing that this handler lets go of is held anywhere else.
 void CResizableDialog::OnDestroy()
 {
     ClearAnchors();

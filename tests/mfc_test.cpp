@@ -1,6 +1,8 @@
 // The GUI framework stand-in: what the module relies on, driven through real
 // windows and messages.
 #include "afxwin.h"
+#include "dialog_input.h"
+#include "guarded_heap.h"
 
 #include <gtest/gtest.h>
 
@@ -133,18 +135,23 @@ BEGIN_MESSAGE_MAP(CDerivedWnd, CBaseWnd)
     ON_MESSAGE(WM_APP + 2, OnPong)
 END_MESSAGE_MAP()
 
-TEST(RuntimeClassTest, DynamicCreationAndDerivation)
+TEST(RuntimeClassTest, DynamicCreationMakesTheNamedClass)
 {
+    // The dialog registry creates its windows this way and refuses classes
+    // that are no windows.
     CObject* object = RUNTIME_CLASS(CDerivedWnd)->CreateObject();
     ASSERT_NE(nullptr, object);
-    EXPECT_TRUE(object->IsKindOf(RUNTIME_CLASS(CWnd)));
-    EXPECT_TRUE(object->IsKindOf(RUNTIME_CLASS(CBaseWnd)));
-    EXPECT_FALSE(object->IsKindOf(RUNTIME_CLASS(CDialog)));
     EXPECT_STREQ("CDerivedWnd", object->GetRuntimeClass()->m_lpszClassName);
-    EXPECT_TRUE(RUNTIME_CLASS(CDialog)->IsDerivedFrom(RUNTIME_CLASS(CWnd)));
-    EXPECT_FALSE(RUNTIME_CLASS(CWnd)->IsDerivedFrom(RUNTIME_CLASS(CDialog)));
-    EXPECT_EQ(nullptr, RUNTIME_CLASS(CDialog)->CreateObject()) << "CDialog is not dynamically creatable";
+    EXPECT_TRUE(object->IsKindOf(RUNTIME_CLASS(CBaseWnd)));
+    EXPECT_TRUE(object->IsKindOf(RUNTIME_CLASS(CWnd)));
+    EXPECT_FALSE(object->IsKindOf(RUNTIME_CLASS(CDialog)));
+    auto wnd = static_cast<CDerivedWnd*>(object);
+    RECT empty = {0, 0, 0, 0};
+    ASSERT_TRUE(wnd->CreateEx(0, nullptr, "created", WS_POPUP, empty, nullptr, 0));
+    EXPECT_EQ(7, wnd->SendMessage(WM_APP + 2)) << "the created object answers with its own map";
+    wnd->DestroyWindow();
     delete object;
+    EXPECT_EQ(nullptr, RUNTIME_CLASS(CDialog)->CreateObject()) << "CDialog is not dynamically creatable";
 }
 
 TEST(MessageMapTest, DispatchChainsToTheBaseClassMap)
@@ -166,6 +173,59 @@ TEST(MessageMapTest, DispatchChainsToTheBaseClassMap)
     wnd.DestroyWindow();
     EXPECT_EQ(nullptr, wnd.m_hWnd) << "detached at WM_NCDESTROY";
     EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(window));
+}
+
+// Sends a message to itself before it lets the default procedure have the
+// outer one, as handlers that ask a control something first do.
+class CNestingWnd : public CWnd {
+public:
+    int innerCalls = 0;
+protected:
+    LRESULT OnSetText(WPARAM, LPARAM) { SendMessage(WM_APP + 5); return Default(); }
+    LRESULT OnInner(WPARAM, LPARAM) { ++innerCalls; return Default(); }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CNestingWnd, CWnd)
+    ON_MESSAGE(WM_SETTEXT, OnSetText)
+    ON_MESSAGE(WM_APP + 5, OnInner)
+END_MESSAGE_MAP()
+
+TEST(MessageMapTest, DefaultRunsTheMessageOfItsOwnHandlerAfterNestedOnes)
+{
+    CNestingWnd wnd;
+    RECT empty = {0, 0, 0, 0};
+    ASSERT_TRUE(wnd.CreateEx(0, nullptr, "before", WS_POPUP, empty, nullptr, 0));
+    EXPECT_TRUE(::SetWindowTextA(wnd.m_hWnd, "after"));
+    EXPECT_EQ(1, wnd.innerCalls);
+    CString text;
+    wnd.GetWindowText(text);
+    EXPECT_STREQ("after", text) << "Default() after a nested message still sets the text";
+    wnd.DestroyWindow();
+}
+
+// ---------------------------------------------------------------- window map
+
+TEST(WindowMapTest, TemporaryObjectsLastAsLongAsTheirWindows)
+{
+    HWND parent = ::CreateWindowA("Static", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    CWnd* first = CWnd::FromHandle(parent);
+    EXPECT_EQ(parent, first->m_hWnd);
+    EXPECT_EQ(first, CWnd::FromHandle(parent)) << "one temporary object per window";
+    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(parent));
+
+    const AFX_WINDOW_MAP_COUNTS before = AfxGetWindowMapCounts();
+    for (int i = 0; i < 200; ++i) {
+        HWND child = ::CreateWindowA("Static", "", WS_CHILD, 0, 0, 5, 5, parent, (HMENU)(INT_PTR)(10 + i), nullptr, nullptr);
+        CWnd* control = CWnd::FromHandle(parent)->GetDlgItem(10 + i);
+        ASSERT_NE(nullptr, control);
+        ASSERT_EQ(child, control->m_hWnd);
+        ::DestroyWindow(child);
+    }
+    const AFX_WINDOW_MAP_COUNTS after = AfxGetWindowMapCounts();
+    EXPECT_EQ(before.permanent, after.permanent);
+    EXPECT_LE(after.temporary, before.temporary + 1) << "temporaries of destroyed controls are dropped";
+    EXPECT_EQ(first, CWnd::FromHandle(parent)) << "the living window keeps its temporary";
+    ::DestroyWindow(parent);
 }
 
 // ---------------------------------------------------------------- dialogs
@@ -197,11 +257,12 @@ TEST(DialogTest, ModelessDialogBindsControlsDispatchesCommandsAndDeletesItself)
     ASSERT_TRUE(dialog->Create(100, nullptr));
     ASSERT_NE(nullptr, dialog->m_edit.m_hWnd) << "DDX_Control bound the edit";
     EXPECT_EQ(101, dialog->m_edit.GetDlgCtrlID());
+    dialog->ShowWindow(SW_SHOW);
 
     ::SendMessageA(::GetDlgItem(dialog->m_hWnd, 102), BM_CLICK, 0, 0);
     EXPECT_EQ(1, dialog->m_goClicks);
-    ::SendMessageA(::GetDlgItem(dialog->m_hWnd, IDOK), BM_CLICK, 0, 0);
-    EXPECT_EQ(1, dialog->m_okCalls) << "the derived OnOK replaces the base's";
+    PressDialogKey(dialog->m_hWnd, VK_RETURN, dialog->m_edit.m_hWnd);
+    EXPECT_EQ(1, dialog->m_okCalls) << "Enter reaches the derived OnOK through the dialog manager";
 
     ::SendMessageA(dialog->m_edit.m_hWnd, WM_SETTEXT, 0, (LPARAM) "typed");
     CString text;
@@ -210,6 +271,79 @@ TEST(DialogTest, ModelessDialogBindsControlsDispatchesCommandsAndDeletesItself)
 
     ::DestroyWindow(dialog->m_hWnd);
     EXPECT_TRUE(deleted) << "PostNcDestroy ran after the window was gone";
+}
+
+// Closes and deletes itself as the module's modeless dialogs do. Its default
+// button hands the close to another message of the dialog, so that the
+// object goes while two of its messages are still being dispatched.
+class CClosingDialog : public CDialog {
+public:
+    static int alive;
+    CClosingDialog() : CDialog(110) { ++alive; }
+    ~CClosingDialog() override { --alive; }
+
+protected:
+    void OnCancel() override { DestroyWindow(); }
+    void OnCloseButton() { SendMessage(WM_APP + 2); }
+    LRESULT OnCloseRequest(WPARAM, LPARAM) { OnCancel(); return 0; }
+    void PostNcDestroy() override { delete this; }
+    DECLARE_MESSAGE_MAP()
+};
+int CClosingDialog::alive = 0;
+BEGIN_MESSAGE_MAP(CClosingDialog, CDialog)
+    ON_BN_CLICKED(112, OnCloseButton)
+    ON_MESSAGE(WM_APP + 2, OnCloseRequest)
+END_MESSAGE_MAP()
+
+class SelfDeletingDialogTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(SelfDeletingDialogTest, NothingTouchesTheDialogAfterItsLastMessage)
+{
+    const std::string how = GetParam();
+    CClosingDialog::alive = 0;
+    GuardedHeap::BeginQuarantine();
+    CClosingDialog* dialog = new CClosingDialog;
+    ASSERT_TRUE(dialog->Create(110, nullptr));
+    dialog->ShowWindow(SW_SHOW);
+    const HWND window = dialog->m_hWnd;
+    if (how == "escape") PressDialogKey(window, VK_ESCAPE, ::GetDlgItem(window, 111));
+    if (how == "close box") ClickCloseBox(window);
+    if (how == "enter on a button that closes") PressDialogKey(window, VK_RETURN, ::GetDlgItem(window, 111));
+    const bool windowLeft = ::IsWindow(window) != FALSE;
+    const int objectsLeft = CClosingDialog::alive;
+    EXPECT_EQ(0u, GuardedHeap::EndQuarantine()) << "blocks written after they were deleted";
+    EXPECT_FALSE(windowLeft);
+    EXPECT_EQ(0, objectsLeft) << "the dialog deleted itself";
+}
+
+INSTANTIATE_TEST_SUITE_P(ClosedBy, SelfDeletingDialogTest,
+                         ::testing::Values("escape", "close box", "enter on a button that closes"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             std::string name;
+                             for (const char* c = info.param; *c; ++c) if (*c != ' ') name += *c;
+                             return name;
+                         });
+
+TEST(DialogTest, KeysTheDialogManagerLeavesToTheFocusedControl)
+{
+    CClosingDialog::alive = 0;
+    CClosingDialog* dialog = new CClosingDialog;
+    ASSERT_TRUE(dialog->Create(110, nullptr));
+    dialog->ShowWindow(SW_SHOW);
+    const HWND window = dialog->m_hWnd;
+    const HWND multiLine = ::GetDlgItem(window, 113);
+
+    PressDialogKey(window, VK_RETURN, multiLine);
+    char text[16] = "";
+    ::GetWindowTextA(multiLine, text, sizeof text);
+    EXPECT_STREQ("\r\n", text) << "an edit that wants Enter gets its WM_CHAR";
+    EXPECT_EQ(1, CClosingDialog::alive) << "Enter did not reach the default button";
+
+    PressDialogKey(window, VK_TAB, ::GetDlgItem(window, 111));
+    EXPECT_EQ(multiLine, ::GetFocus()) << "Tab moves to the next tab stop";
+
+    ::DestroyWindow(window);
+    EXPECT_EQ(0, CClosingDialog::alive);
 }
 
 TEST(ResourceSourceTest, SwitchAndRestore)

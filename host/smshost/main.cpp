@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -57,6 +58,13 @@ CString DefaultDataDir(uint32_t account)
     CString data;
     data.Format("%sdata\\%u\\", (const char*)dir, account);
     return data;
+}
+
+bool IsDialogWindow(HWND window)
+{
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    return strcmp(name, "#32770") == 0;
 }
 
 void MakeDirectories(const CString& path)
@@ -123,9 +131,12 @@ int main(int argc, char** argv)
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         if (message.message == WM_TIMER && message.hwnd == nullptr) break;
-        // The plugin's modeless dialogs take their keys (Enter, Escape, Tab).
-        HWND active = GetActiveWindow();
-        if (active && IsDialogMessageA(active, &message)) continue;
+        // As the client's framework does, a message for a dialog or one of its
+        // controls goes through that dialog's manager first: the plugin's
+        // modeless dialogs take their keys (Enter, Escape, Tab). The main
+        // window is no dialog and sees its keys as they come.
+        HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        if (root && IsDialogWindow(root) && IsDialogMessageA(root, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

@@ -231,17 +231,33 @@ private:
     friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
     friend class CDialog;
     friend struct CWndCreationHook;
-    struct CurrentMessage { UINT message; WPARAM wParam; LPARAM lParam; };
-    CurrentMessage m_current{};
     LRESULT OnNcDestroyMessage();
 };
 
 LRESULT CALLBACK AfxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// What the framework keeps per thread. The message being dispatched lives
+// here, not in the window object: a handler may delete the object, and the
+// dispatcher still has to restore the outer message afterwards.
+struct _AFX_THREAD_STATE {
+    MSG m_lastSentMsg;
+    CWnd* m_pWndInit;
+    HHOOK m_hHookOldCbtFilter;
+};
+_AFX_THREAD_STATE* AFXAPI AfxGetThreadState();
+
 // Attaches the next window created on this thread to `wnd` (MFC's
 // creation hook): the object sees that window's WM_NCCREATE and WM_CREATE.
 void AfxHookWindowCreate(CWnd* wnd);
 BOOL AfxUnhookWindowCreate();
+
+// How many window objects the framework holds: attached ones, and the
+// temporary ones that FromHandle made for windows without an object.
+struct AFX_WINDOW_MAP_COUNTS {
+    int permanent;
+    int temporary;
+};
+AFX_WINDOW_MAP_COUNTS AFXAPI AfxGetWindowMapCounts();
 
 // ---------------------------------------------------------------- dialogs
 

@@ -1,5 +1,6 @@
 #include "afxwin.h"
 
+#include <iterator>
 #include <map>
 #include <memory>
 #include <vector>
@@ -89,8 +90,7 @@ struct CWndCreationHook {
 
 namespace {
 
-thread_local CWnd* t_windowInit = nullptr;
-thread_local HHOOK t_creationHook = nullptr;
+thread_local _AFX_THREAD_STATE t_threadState = {};
 
 const char kDefaultWindowClass[] = "AfxWnd42s";
 
@@ -111,33 +111,43 @@ ATOM RegisterDefaultClass()
 
 LRESULT CALLBACK CreationHookProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HCBT_CREATEWND && t_windowInit) {
+    _AFX_THREAD_STATE* state = AfxGetThreadState();
+    if (code == HCBT_CREATEWND && state->m_pWndInit) {
         HWND window = reinterpret_cast<HWND>(wParam);
-        CWnd* wnd = t_windowInit;
-        t_windowInit = nullptr;
+        CWnd* wnd = state->m_pWndInit;
+        state->m_pWndInit = nullptr;
         CWndCreationHook::Attach(wnd, window);
     }
-    return ::CallNextHookEx(t_creationHook, code, wParam, lParam);
+    return ::CallNextHookEx(state->m_hHookOldCbtFilter, code, wParam, lParam);
 }
 
 } // namespace
 
+_AFX_THREAD_STATE* AFXAPI AfxGetThreadState() { return &t_threadState; }
+
 void AfxHookWindowCreate(CWnd* wnd)
 {
-    if (!t_creationHook)
-        t_creationHook = ::SetWindowsHookExA(WH_CBT, CreationHookProc, nullptr, ::GetCurrentThreadId());
-    t_windowInit = wnd;
+    _AFX_THREAD_STATE* state = AfxGetThreadState();
+    if (!state->m_hHookOldCbtFilter)
+        state->m_hHookOldCbtFilter = ::SetWindowsHookExA(WH_CBT, CreationHookProc, nullptr, ::GetCurrentThreadId());
+    state->m_pWndInit = wnd;
 }
 
 BOOL AfxUnhookWindowCreate()
 {
-    if (t_creationHook) {
-        ::UnhookWindowsHookEx(t_creationHook);
-        t_creationHook = nullptr;
+    _AFX_THREAD_STATE* state = AfxGetThreadState();
+    if (state->m_hHookOldCbtFilter) {
+        ::UnhookWindowsHookEx(state->m_hHookOldCbtFilter);
+        state->m_hHookOldCbtFilter = nullptr;
     }
-    const BOOL attached = t_windowInit == nullptr;
-    t_windowInit = nullptr;
+    const BOOL attached = state->m_pWndInit == nullptr;
+    state->m_pWndInit = nullptr;
     return attached;
+}
+
+AFX_WINDOW_MAP_COUNTS AFXAPI AfxGetWindowMapCounts()
+{
+    return {static_cast<int>(PermanentMap().size()), static_cast<int>(TemporaryMap().size())};
 }
 
 // ---------------------------------------------------------------- CWnd
@@ -174,10 +184,18 @@ CWnd* CWnd::FromHandle(HWND window)
 {
     if (!window) return nullptr;
     if (CWnd* wnd = FromHandlePermanent(window)) return wnd;
-    std::unique_ptr<CWnd>& slot = TemporaryMap()[window];
-    if (!slot) slot.reset(new CWnd);
-    slot->m_hWnd = window;
-    return slot.get();
+    std::map<HWND, std::unique_ptr<CWnd>>& temporaries = TemporaryMap();
+    auto it = temporaries.find(window);
+    if (it == temporaries.end()) {
+        // Nothing tells the framework when a window it never subclassed dies
+        // (a dialog's controls, reached through GetDlgItem), so the
+        // temporaries of dead windows are dropped before a new one is added.
+        for (auto each = temporaries.begin(); each != temporaries.end();)
+            each = ::IsWindow(each->first) ? std::next(each) : temporaries.erase(each);
+        it = temporaries.emplace(window, std::unique_ptr<CWnd>(new CWnd)).first;
+    }
+    it->second->m_hWnd = window;
+    return it->second.get();
 }
 
 CWnd* CWnd::GetDesktopWindow() { return FromHandle(::GetDesktopWindow()); }
@@ -224,8 +242,10 @@ BOOL CWnd::CreateEx(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD st
                                     rect.right - rect.left, rect.bottom - rect.top,
                                     parent ? parent->m_hWnd : nullptr, (HMENU)(UINT_PTR)id,
                                     AfxGetInstanceHandle(), param);
-    AfxUnhookWindowCreate();
-    return window != nullptr && m_hWnd == window;
+    // A window that failed its WM_CREATE has already destroyed, and perhaps
+    // deleted, this object: only locals are read from here on.
+    const BOOL attached = AfxUnhookWindowCreate();
+    return window != nullptr && attached;
 }
 
 BOOL CWnd::DestroyWindow()
@@ -262,7 +282,8 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add, UINT flags)
 
 LRESULT CWnd::Default()
 {
-    return DefWindowProc(m_current.message, m_current.wParam, m_current.lParam);
+    const MSG& current = AfxGetThreadState()->m_lastSentMsg;
+    return DefWindowProc(current.message, current.wParam, current.lParam);
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -303,15 +324,24 @@ LRESULT CALLBACK AfxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         TemporaryMap().erase(window);
         return ::DefWindowProcA(window, message, wParam, lParam);
     }
-    const CWnd::CurrentMessage saved = wnd->m_current;
-    wnd->m_current = {message, wParam, lParam};
+    // Handlers send messages of their own, so the outer message is saved and
+    // put back. It lives in the thread's state because the object may be
+    // gone when the call returns: a modeless dialog that closes deletes
+    // itself from inside its own WM_COMMAND or WM_CLOSE.
+    _AFX_THREAD_STATE* state = AfxGetThreadState();
+    const MSG outer = state->m_lastSentMsg;
+    state->m_lastSentMsg.hwnd = window;
+    state->m_lastSentMsg.message = message;
+    state->m_lastSentMsg.wParam = wParam;
+    state->m_lastSentMsg.lParam = lParam;
+    LRESULT result;
     if (message == WM_NCDESTROY) {
         TemporaryMap().erase(window);
-        // The object may be gone after this call.
-        return wnd->OnNcDestroyMessage();
+        result = wnd->OnNcDestroyMessage();
+    } else {
+        result = wnd->WindowProc(message, wParam, lParam);
     }
-    const LRESULT result = wnd->WindowProc(message, wParam, lParam);
-    wnd->m_current = saved;
+    state->m_lastSentMsg = outer;
     return result;
 }
 
