@@ -1,6 +1,7 @@
 // The order dialog against a service of the test's own: the page address it
 // builds, the state it shows, the retry it asks for, the keys it takes and
 // the layout it keeps while resized.
+#include "dialog_input.h"
 #include "dialogs/order_dlg.h"
 #include "plugin/window_registry.h"
 #include "res/resource.h"
@@ -31,23 +32,6 @@ RECT ChildRect(HWND dialog, HWND child)
     GetWindowRect(child, &rect);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
-}
-
-// A key as the user presses it: to the focused control, through the dialog
-// manager of a host's message loop.
-void PressKey(HWND dialog, UINT key)
-{
-    SetForegroundWindow(dialog);
-    HWND focus = GetFocus();
-    if (!focus || (focus != dialog && !IsChild(dialog, focus))) focus = dialog;
-    PostMessageA(focus, WM_KEYDOWN, key, 1);
-    PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (IsWindow(dialog) && IsDialogMessageA(dialog, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
 }
 
 class OrderDialogTest : public ::testing::Test {
@@ -147,10 +131,10 @@ TEST_F(OrderDialogTest, ReadyShowsThePageOfTheServiceAsItIsNow)
 
 TEST_F(OrderDialogTest, EnterKeepsTheDialogAndEscapeDeletesIt)
 {
-    PressKey(window, VK_RETURN);
+    PressDialogKey(window, VK_RETURN);
     EXPECT_TRUE(IsWindow(window));
     EXPECT_EQ(dialog, FindRegisteredWindow("smsutil_order"));
-    PressKey(window, VK_ESCAPE);
+    PressDialogKey(window, VK_ESCAPE);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(nullptr, FindRegisteredWindow("smsutil_order")) << "unregistered and deleted";
 }
