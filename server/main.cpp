@@ -5,11 +5,11 @@
 #include "order_page.h"
 #include "sms_server.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -25,10 +25,6 @@ bool SplitAddress(const std::string& text, std::string& host, uint16_t& port)
     port = static_cast<uint16_t>(value);
     return true;
 }
-
-smsd::SmsServer* g_server = nullptr;
-
-void OnSignal(int) { if (g_server) g_server->Stop(); }
 
 } // namespace
 
@@ -74,20 +70,31 @@ int main(int argc, char** argv)
         options.log = &std::cerr;
     }
 
-    // The order page listens beside the switch port unless told otherwise.
+    // The order page listens beside the switch port unless told otherwise;
+    // when that port is taken, on any free one, which it then names.
     std::string httpHost = options.listenHost;
-    uint16_t httpPort = options.listenPort ? static_cast<uint16_t>(options.listenPort + 1) : 0;
+    uint16_t httpPort = options.listenPort && options.listenPort < 65535 ? static_cast<uint16_t>(options.listenPort + 1) : 0;
     if (!httpAddress.empty() && !SplitAddress(httpAddress, httpHost, httpPort)) {
         fprintf(stderr, "smsd: --http takes HOST:PORT\n");
         return 2;
     }
-    smsd::OrderPage page;
+    auto page = std::make_unique<smsd::OrderPage>();
     std::string error;
-    if (!page.Start(httpHost, httpPort, error)) {
-        fprintf(stderr, "smsd: %s\n", error.c_str());
-        return 1;
+    if (!page->Start(httpHost, httpPort, error)) {
+        if (!httpAddress.empty() || httpPort == 0) {
+            fprintf(stderr, "smsd: %s\n", error.c_str());
+            return 1;
+        }
+        // A page object serves one bind attempt: a fresh one takes any port.
+        page = std::make_unique<smsd::OrderPage>();
+        if (!page->Start(httpHost, 0, error)) {
+            fprintf(stderr, "smsd: %s\n", error.c_str());
+            return 1;
+        }
+        fprintf(stderr, "smsd: order page port %u is taken; the order page is on port %u\n",
+                static_cast<unsigned>(httpPort), static_cast<unsigned>(page->Port()));
     }
-    options.orderBase = "http://" + httpHost + ":" + std::to_string(page.Port()) + "/order";
+    options.orderBase = "http://" + httpHost + ":" + std::to_string(page->Port()) + "/order";
 
     smsd::SmsServer server(directory, options);
     if (!server.Listen(error)) {
@@ -95,15 +102,12 @@ int main(int argc, char** argv)
         return 1;
     }
     if (!portFile.empty()) {
-        std::ofstream(portFile) << server.Port() << " " << page.Port() << "\n";
+        std::ofstream(portFile) << server.Port() << " " << page->Port() << "\n";
     }
     *options.log << "smsd: switch on " << options.listenHost << ":" << server.Port() << ", order page "
                  << options.orderBase << std::endl;
-    g_server = &server;
-    std::signal(SIGTERM, OnSignal);
-    std::signal(SIGINT, OnSignal);
+    server.StopOnSignals([&options](int signal) { *options.log << "smsd: stopped by signal " << signal << std::endl; });
     server.Run();
-    g_server = nullptr;
-    page.Stop();
+    page->Stop();
     return 0;
 }

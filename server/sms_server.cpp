@@ -39,6 +39,15 @@ public:
     bool Listen(std::string& error);
     void Run();
     void Stop() { asio::post(m_io, [this] { m_io.stop(); }); }
+    void StopOnSignals(std::function<void(int)> stopped)
+    {
+        m_signals.reset(new asio::signal_set(m_io, SIGINT, SIGTERM));
+        m_signals->async_wait([this, stopped](asio::error_code error, int signal) {
+            if (error) return;
+            if (stopped) stopped(signal);
+            m_io.stop();
+        });
+    }
     void ReleaseDue() { asio::post(m_io, [this] { DeliverDue(); }); }
     uint16_t Port() const { return m_port; }
 
@@ -68,6 +77,7 @@ private:
     asio::io_context m_io;
     tcp::acceptor m_acceptor;
     asio::steady_timer m_tick;
+    std::unique_ptr<asio::signal_set> m_signals;
     uint16_t m_port = 0;
     std::mutex m_logMutex;
     std::string m_reasonUnknown;
@@ -398,6 +408,7 @@ bool SmsServer::Listen(std::string& error) { return m_impl->Listen(error); }
 uint16_t SmsServer::Port() const { return m_impl->Port(); }
 void SmsServer::Run() { m_impl->Run(); }
 void SmsServer::Stop() { m_impl->Stop(); }
+void SmsServer::StopOnSignals(std::function<void(int)> stopped) { m_impl->StopOnSignals(std::move(stopped)); }
 void SmsServer::ReleaseDue() { m_impl->ReleaseDue(); }
 
 } // namespace smsd

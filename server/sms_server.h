@@ -31,8 +31,10 @@ public:
     // Binds the listening socket; Port() then gives the port it got.
     bool Listen(std::string& error);
     uint16_t Port() const;
-    // Serves until Stop.
+    // Serves until Stop, or until SIGINT or SIGTERM once StopOnSignals was
+    // called; `stopped` then hears the signal's number.
     void Run();
+    void StopOnSignals(std::function<void(int)> stopped);
     // From any thread.
     void Stop();
     // From any thread: delivers every scheduled text that is due by the clock.

@@ -1,6 +1,7 @@
-// softswitch.dll under Wine against the real smsd (started by with_smsd.sh):
-// calls, data both ways, calls the server starts, an absent or vanishing
-// server, and release while traffic is under way.
+// softswitch.dll under Wine against the real smsd (started by with_smsd.sh,
+// which can also stop and restart it): calls, data both ways, calls the
+// server starts, an absent, vanishing, restarting or stalled server, and
+// release while traffic is under way.
 #include <winsock2.h>
 
 #include "adapter_base.h"
@@ -13,6 +14,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
+#include <future>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -64,11 +67,15 @@ EventLog g_log;
 std::atomic<int> g_alive{0};
 std::atomic<int> g_made{0};
 std::atomic<int> g_deleted{0};
+std::atomic<int> g_deletedInCallback{0};
 
 class TestAdapter : public AdapterBase {
 public:
     TestAdapter() { ++g_alive; }
     ~TestAdapter() override { --g_alive; }
+    // Gives itself back from inside OnDisconnected, as an owner may.
+    bool m_bReleaseOnDisconnect = false;
+    bool m_bInCallback = false;
     void OnCallResult(unsigned short status, int, int, int, int, int, int) override
     {
         g_log.Add(std::string(GetApplicationID()) + " result " + std::to_string(status));
@@ -79,10 +86,16 @@ public:
     void OnAcked(int, int, int) override {}
     void OnNotified(int, int, int) override {}
     void OnCommand(int, int, int, int) override {}
-    void OnBye(int, int, int) override {}
+    void OnBye(int, int, int) override { g_log.Add(std::string(GetApplicationID()) + " bye"); }
     void OnCancelled(int, int, int) override {}
     void OnConnected() override {}
-    void OnDisconnected(int) override {}
+    void OnDisconnected(int reason) override
+    {
+        m_bInCallback = true;
+        g_log.Add(std::string(GetApplicationID()) + " disconnected " + std::to_string(reason));
+        if (m_bReleaseOnDisconnect) Release();
+        m_bInCallback = false;
+    }
     void OnError(int, int, int) override {}
     void OnRecvData(const char* data, int length) override
     {
@@ -103,6 +116,7 @@ public:
     int DeleteAdapter(AdapterBase* adapter) override
     {
         ++g_deleted;
+        if (static_cast<TestAdapter*>(adapter)->m_bInCallback) ++g_deletedInCallback;
         delete adapter;
         return 0;
     }
@@ -168,6 +182,124 @@ bool SendAs(uint32_t sender, uint32_t recipient, const std::string& text)
     return got >= 16;
 }
 
+// Asks with_smsd.sh to "stop" or "start" smsd (same ports) and waits until
+// it has.
+bool ControlSmsd(const std::string& command)
+{
+    const char* directory = getenv("SMSUTIL_SMSD_CONTROL");
+    if (!directory) return false;
+    const std::string request = std::string(directory) + "\\" + command;
+    HANDLE file = CreateFileA(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return WaitUntil([&] { return GetFileAttributesA(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 20000ms);
+}
+
+// A switch server played by the test: one connection, frames by hand.
+class FakeServer {
+public:
+    FakeServer()
+    {
+        m_listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        int size = sizeof address;
+        getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size);
+        listen(m_listener, 1);
+        m_address = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    }
+    ~FakeServer()
+    {
+        ClosePeer();
+        closesocket(m_listener);
+    }
+    const std::string& Address() const { return m_address; }
+    bool Accept()
+    {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(m_listener, &set);
+        timeval wait = {5, 0};
+        if (select(0, &set, nullptr, nullptr, &wait) != 1) return false;
+        m_peer = accept(m_listener, nullptr, nullptr);
+        return m_peer != INVALID_SOCKET;
+    }
+    // The next frame from the switch, or false after 5 s.
+    bool Read(switchproto::Frame& frame)
+    {
+        std::string error;
+        for (;;) {
+            const switchproto::FrameReader::Result result = m_reader.Next(frame, error);
+            if (result == switchproto::FrameReader::kFrame) return true;
+            if (result == switchproto::FrameReader::kBad) return false;
+            fd_set set;
+            FD_ZERO(&set);
+            FD_SET(m_peer, &set);
+            timeval wait = {5, 0};
+            if (select(0, &set, nullptr, nullptr, &wait) != 1) return false;
+            char buffer[4096];
+            const int n = recv(m_peer, buffer, sizeof buffer, 0);
+            if (n <= 0) return false;
+            m_reader.Feed(buffer, static_cast<size_t>(n));
+        }
+    }
+    void Send(uint8_t opcode, const std::string& payload)
+    {
+        const std::string bytes = switchproto::Encode(opcode, payload);
+        send(m_peer, bytes.data(), static_cast<int>(bytes.size()), 0);
+    }
+    void ClosePeer()
+    {
+        if (m_peer != INVALID_SOCKET) closesocket(m_peer);
+        m_peer = INVALID_SOCKET;
+    }
+
+private:
+    SOCKET m_listener = INVALID_SOCKET;
+    SOCKET m_peer = INVALID_SOCKET;
+    std::string m_address;
+    switchproto::FrameReader m_reader;
+};
+
+std::string Sid(uint32_t sid)
+{
+    std::string out;
+    switchproto::PutU32(out, sid);
+    return out;
+}
+
+// Points the switch at another server for one test, whatever the test's end.
+class AddressOverride {
+public:
+    explicit AddressOverride(const std::string& address) : m_real(ServerAddress())
+    {
+        _putenv_s("SMSUTIL_SWITCH_ADDR", address.c_str());
+    }
+    ~AddressOverride() { _putenv_s("SMSUTIL_SWITCH_ADDR", m_real.c_str()); }
+
+private:
+    std::string m_real;
+};
+
+// Takes the process's link to the real smsd down and waits until the switch
+// has noticed, so that the next Call connects afresh.
+void DropLink()
+{
+    TestAdapter* watch = NewAdapter("watch");
+    ASSERT_NE(nullptr, watch);
+    g_log.Clear();
+    ASSERT_TRUE(WaitUntil([&] {
+        watch->Call(10001, kType, nullptr, 0);
+        return g_log.WaitFor("watch result 0", 300ms);
+    })) << "no link to smsd";
+    // The server closes an account's older connection when it logs in again.
+    ASSERT_TRUE(SendAs(10001, 10002, "x"));
+    EXPECT_TRUE(g_log.WaitFor("watch disconnected"));
+    watch->Release();
+}
+
 class SoftSwitchEnvironment : public ::testing::Environment {
     void SetUp() override
     {
@@ -175,6 +307,8 @@ class SoftSwitchEnvironment : public ::testing::Environment {
         WSAStartup(MAKEWORD(2, 2), &data);
         ASSERT_FALSE(ServerAddress().empty()) << "run through with_smsd.sh";
         ASSERT_TRUE(SwitchManager::getInstance()->RegisterAdapterFactory(kType, &g_factory));
+        // As the host does at log-in: adapters named otherwise still log in as 10001.
+        SwitchManager::getInstance()->SetLocalAccount(10001);
     }
 };
 ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new SoftSwitchEnvironment);
@@ -268,9 +402,7 @@ TEST(SoftSwitchTest, AVanishingServerCrashesNothing)
     getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
     listen(listener, 1);
     const std::string real = ServerAddress();
-    // Ends the connection to the real server first, by logging the same
-    // account in elsewhere: the server closes the older connection.
-    ASSERT_TRUE(SendAs(10001, 10002, "x"));
+    DropLink();
     const std::string fake = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
     _putenv_s("SMSUTIL_SWITCH_ADDR", fake.c_str());
 
@@ -300,4 +432,131 @@ TEST(SoftSwitchTest, AVanishingServerCrashesNothing)
         return g_log.WaitFor("10001 result 0", 300ms);
     }));
     again->Release();
+}
+
+TEST(SoftSwitchTest, AServerRestartIsSurvivedWithoutANewLogIn)
+{
+    g_log.Clear();
+    TestAdapter* adapter = NewAdapter("10001");
+    TestAdapter* idle = NewAdapter("idle"); // made but never called: still told
+    adapter->Call(10001, kType, nullptr, 0);
+    ASSERT_TRUE(g_log.WaitFor("10001 result 0"));
+    ASSERT_EQ(0, adapter->SendData("1", 2));
+    ASSERT_TRUE(g_log.WaitFor("10001 data")) << "no answer to the query before the restart";
+
+    ASSERT_TRUE(ControlSmsd("stop"));
+    EXPECT_TRUE(g_log.WaitFor("10001 disconnected")) << "the service adapter was not told";
+    EXPECT_TRUE(g_log.WaitFor("idle disconnected"));
+    EXPECT_EQ(-1, adapter->SendData("1", 2)) << "data after the link went down";
+
+    ASSERT_TRUE(ControlSmsd("start"));
+    g_log.Clear();
+    adapter->Call(10001, kType, nullptr, 0);
+    ASSERT_TRUE(g_log.WaitFor("10001 result 0")) << "no answer to the call after the restart";
+    ASSERT_EQ(0, adapter->SendData("1", 2));
+    ASSERT_TRUE(g_log.WaitFor("10001 data")) << "no answer to the query after the restart";
+    const std::string answer = g_log.Find("10001 data").substr(strlen("10001 data "));
+    EXPECT_EQ(0, answer.compare(2, 4, "1\x02" "0\x02")) << answer;
+
+    // A new adapter is served by the restarted server as well.
+    TestAdapter* fresh = NewAdapter("fresh");
+    fresh->Call(10002, kType, nullptr, 0);
+    EXPECT_TRUE(g_log.WaitFor("fresh result 0"));
+    fresh->Release();
+    idle->Release();
+    adapter->Release();
+}
+
+TEST(SoftSwitchTest, AdaptersReleasedInOnDisconnectedAreDeletedAfterIt)
+{
+    DropLink();
+    FakeServer server;
+    AddressOverride address(server.Address());
+    g_log.Clear();
+    const int deleted = g_deleted;
+    TestAdapter* adapter = NewAdapter("10001");
+    adapter->m_bReleaseOnDisconnect = true;
+    adapter->Call(10001, kType, nullptr, 0);
+    ASSERT_TRUE(server.Accept());
+    server.ClosePeer();
+    EXPECT_TRUE(g_log.WaitFor("10001 disconnected"));
+    EXPECT_TRUE(WaitUntil([&] { return g_deleted == deleted + 1; })) << "released in its callback but not deleted";
+    EXPECT_EQ(0, g_deletedInCallback.load()) << "deleted while its callback was running";
+}
+
+TEST(SoftSwitchTest, ServerStartedAdaptersEndWithTheirCallOrTheLink)
+{
+    DropLink();
+    FakeServer server;
+    AddressOverride address(server.Address());
+    g_log.Clear();
+    const int alive = g_alive, deleted = g_deleted;
+    TestAdapter* adapter = NewAdapter("10001");
+    const int made = g_made;
+    adapter->Call(10001, kType, nullptr, 0);
+    ASSERT_TRUE(server.Accept());
+    switchproto::Frame login;
+    ASSERT_TRUE(server.Read(login));
+    EXPECT_EQ(switchproto::kLogin, login.opcode);
+    EXPECT_EQ(10001u, switchproto::GetU32(login.payload, 0));
+    server.Send(switchproto::kLoginOk, "");
+
+    auto incoming = [](uint32_t sid) {
+        std::string payload = Sid(sid);
+        switchproto::PutU32(payload, 10002);
+        switchproto::PutU16(payload, kType);
+        return payload;
+    };
+    server.Send(switchproto::kIncoming, incoming(0x90000001u));
+    server.Send(switchproto::kIncoming, incoming(5)); // in the switch's own range: ignored
+    server.Send(switchproto::kIncoming, incoming(0x90000001u)); // the same sid again
+    server.Send(switchproto::kServerData, Sid(0x90000001u) + "x");
+    server.Send(switchproto::kIncoming, incoming(0x90000002u)); // its data never comes
+    ASSERT_TRUE(g_log.WaitFor("incoming data x"));
+    ASSERT_TRUE(WaitUntil([&] { return g_made == made + 3; })) << g_made - made << " adapters made of 3";
+    EXPECT_EQ(deleted + 1, g_deleted.load()) << "the first adapter of the reused sid is given back";
+    {
+        std::lock_guard<std::mutex> lock(g_log.mutex);
+        std::string seen;
+        for (const std::string& event : g_log.events)
+            if (event.compare(0, 8, "incoming") == 0) seen += event + ";";
+        EXPECT_EQ("incoming bye;incoming data x;", seen) << "the older call ends before the newer one's data";
+    }
+
+    server.ClosePeer();
+    EXPECT_TRUE(g_log.WaitFor("10001 disconnected"));
+    EXPECT_TRUE(WaitUntil([&] { return g_deleted == deleted + 3; }))
+        << g_deleted - deleted << " of 3 server-started adapters deleted through the factory";
+    adapter->Release();
+    EXPECT_TRUE(WaitUntil([&] { return g_alive == alive; })) << g_alive - alive << " adapters left";
+}
+
+TEST(SoftSwitchTest, CallsAndDataNeverWaitForAServerThatDoesNotRead)
+{
+    DropLink();
+    FakeServer server;
+    AddressOverride address(server.Address());
+    g_log.Clear();
+    TestAdapter* watch = NewAdapter("watch");
+    TestAdapter* adapter = NewAdapter("10001");
+    adapter->Call(10001, kType, nullptr, 0);
+    ASSERT_TRUE(server.Accept());
+    // The server takes the connection and reads nothing: far more data than
+    // the socket buffers hold goes out while the caller goes on.
+    const std::string block(60000, 'a');
+    auto caller = std::async(std::launch::async, [&] {
+        for (int i = 0; i < 600; ++i) {
+            adapter->Call(10001, kType, nullptr, 0);
+            if (adapter->SendData(block.data(), static_cast<int>(block.size())) != 0) return i;
+        }
+        adapter->Release();
+        return 600;
+    });
+    const bool returned = caller.wait_for(30s) == std::future_status::ready;
+    EXPECT_TRUE(returned) << "Call or SendData waited for the server";
+    // Ends the stall either way, so that a caller that waits comes back.
+    server.ClosePeer();
+    EXPECT_EQ(600, caller.get()) << "SendData refused while the link was up";
+    EXPECT_TRUE(g_log.WaitFor("watch disconnected"));
+    watch->Release();
 }

@@ -7,12 +7,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 using namespace switchproto;
 
 namespace {
 
 const uint32_t kLastClientSid = 0x7FFFFFFFu;
+const uint32_t kFirstServerSid = 0x80000000u;
 
 // host:port from SMSUTIL_SWITCH_ADDR, else the server's default.
 void SwitchAddress(std::string& host, std::string& port)
@@ -41,6 +43,7 @@ SwitchCore::SwitchCore()
 {
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
+    m_wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
 }
 
 bool SwitchCore::RegisterFactory(unsigned short type, AdapterFactoryBase* factory)
@@ -64,7 +67,10 @@ AdapterBase* SwitchCore::Create(unsigned short type)
     if (!adapter) return nullptr;
     std::lock_guard<std::mutex> lock(m_mutex);
     auto state = m_states.find(adapter);
-    if (state != m_states.end()) state->second->factory = factory;
+    if (state != m_states.end()) {
+        state->second->factory = factory;
+        state->second->made = true;
+    }
     return adapter;
 }
 
@@ -79,11 +85,15 @@ void SwitchCore::Forget(AdapterBase* adapter)
     std::lock_guard<std::mutex> lock(m_mutex);
     auto state = m_states.find(adapter);
     if (state == m_states.end()) return;
-    if (state->second->sid) {
-        auto call = m_calls.find(state->second->sid);
-        if (call != m_calls.end() && call->second == adapter) m_calls.erase(call);
-    }
+    EraseCallLocked(adapter, *state->second);
     m_states.erase(state);
+}
+
+void SwitchCore::EraseCallLocked(AdapterBase* adapter, AdapterBase::State& state)
+{
+    if (!state.sid) return;
+    auto call = m_calls.find(state.sid);
+    if (call != m_calls.end() && call->second == adapter) m_calls.erase(call);
 }
 
 void SwitchCore::SetLocalAccount(uint32_t account)
@@ -94,6 +104,7 @@ void SwitchCore::SetLocalAccount(uint32_t account)
 
 int SwitchCore::Call(AdapterBase* adapter, AdapterBase::State& state, uint32_t number, uint16_t type, const char* data, int length)
 {
+    if (length < 0 || length > static_cast<int>(kMaxFrame) - 11) return -1;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (state.released) return -1;
     if (!state.sid) {
@@ -106,7 +117,7 @@ int SwitchCore::Call(AdapterBase* adapter, AdapterBase::State& state, uint32_t n
     PutU32(payload, number);
     PutU16(payload, type);
     if (data && length > 0) payload.append(data, static_cast<size_t>(length));
-    SendFrameLocked(Encode(kCall, payload), static_cast<uint32_t>(strtoul(state.applicationId.c_str(), nullptr, 10)));
+    QueueFrameLocked(Encode(kCall, payload), static_cast<uint32_t>(strtoul(state.applicationId.c_str(), nullptr, 10)));
     return 0;
 }
 
@@ -114,12 +125,12 @@ int SwitchCore::SendData(AdapterBase::State& state, const char* data, int length
 {
     if (length < 0 || (length > 0 && !data) || length > static_cast<int>(kMaxFrame) - 5) return -1;
     std::lock_guard<std::mutex> lock(m_mutex);
-    // Data needs a call; and a connection that went down lost the call.
+    // Data needs a call; and a link that went down lost the call.
     if (state.released || !state.sid || m_link == Link::kDown) return -1;
     std::string payload;
     PutU32(payload, state.sid);
     payload.append(data, static_cast<size_t>(length));
-    SendFrameLocked(Encode(kData, payload), 0);
+    QueueFrameLocked(Encode(kData, payload), 0);
     return 0;
 }
 
@@ -127,7 +138,7 @@ int SwitchCore::Bye(AdapterBase::State& state)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!state.sid || m_link == Link::kDown) return -1;
-    SendByeLocked(state.sid);
+    QueueByeLocked(state.sid);
     return 0;
 }
 
@@ -139,10 +150,10 @@ void SwitchCore::Release(AdapterBase* adapter, AdapterBase::State& state)
         std::lock_guard<std::mutex> lock(m_mutex);
         if (state.released) return;
         state.released = true;
-        if (state.sid && m_link != Link::kDown) SendByeLocked(state.sid);
+        if (state.sid && m_link != Link::kDown) QueueByeLocked(state.sid);
         // A callback under way finishes first; the network thread deletes.
         if (state.busy == 0) {
-            if (state.sid) m_calls.erase(state.sid);
+            EraseCallLocked(adapter, state);
             deleteNow = true;
             factory = state.factory;
         }
@@ -150,11 +161,26 @@ void SwitchCore::Release(AdapterBase* adapter, AdapterBase::State& state)
     if (deleteNow) DeleteAdapter(adapter, factory);
 }
 
-void SwitchCore::SendByeLocked(uint32_t sid)
+void SwitchCore::QueueByeLocked(uint32_t sid)
 {
     std::string payload;
     PutU32(payload, sid);
-    SendFrameLocked(Encode(kBye, payload), 0);
+    QueueFrameLocked(Encode(kBye, payload), 0);
+}
+
+void SwitchCore::QueueFrameLocked(const std::string& frame, uint32_t loginAccount)
+{
+    if (m_link == Link::kDown) {
+        m_outbox.clear();
+        m_link = Link::kConnecting;
+        m_loginAccount = loginAccount;
+        if (!m_threadStarted) {
+            std::thread(&SwitchCore::NetworkThread, this).detach();
+            m_threadStarted = true;
+        }
+    }
+    m_outbox.push_back(frame);
+    SetEvent(m_wake);
 }
 
 void SwitchCore::DeleteAdapter(AdapterBase* adapter, AdapterFactoryBase* factory)
@@ -165,40 +191,58 @@ void SwitchCore::DeleteAdapter(AdapterBase* adapter, AdapterFactoryBase* factory
         delete adapter;
 }
 
-bool SwitchCore::SendAll(SOCKET socket, const std::string& bytes)
+bool SwitchCore::UnholdLocked(AdapterBase* adapter, AdapterBase::State& state)
 {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const int n = send(socket, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
-        if (n <= 0) return false;
-        sent += static_cast<size_t>(n);
-    }
+    --state.busy;
+    if (!state.released || state.busy > 0) return false;
+    EraseCallLocked(adapter, state);
     return true;
 }
 
-void SwitchCore::SendFrameLocked(const std::string& frame, uint32_t loginAccount)
+bool SwitchCore::ReleaseServerStartedLocked(AdapterBase* adapter, AdapterBase::State& state)
 {
-    switch (m_link) {
-    case Link::kUp:
-        SendAll(m_socket, frame);
-        return;
-    case Link::kConnecting:
-        m_outbox.push_back(frame);
-        return;
-    case Link::kDown: {
-        m_outbox.clear();
-        m_outbox.push_back(frame);
-        m_link = Link::kConnecting;
-        const uint32_t account = m_localAccount ? m_localAccount : loginAccount;
-        // The previous network thread has ended: it set the link down last.
-        if (m_thread.joinable()) m_thread.detach();
-        m_thread = std::thread(&SwitchCore::NetworkThread, this, account);
-        return;
-    }
+    if (state.released) return false;
+    state.released = true;
+    if (state.busy > 0) return false;
+    EraseCallLocked(adapter, state);
+    return true;
+}
+
+void SwitchCore::ForgetCallsLocked()
+{
+    // Calls do not survive their link: the next Call makes a new one.
+    for (auto& entry : m_states) entry.second->sid = 0;
+    m_calls.clear();
+}
+
+// ---------------------------------------------------------------- network thread
+
+void SwitchCore::NetworkThread()
+{
+    for (;;) {
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_link == Link::kConnecting) break;
+            }
+            WaitForSingleObject(m_wake, INFINITE);
+        }
+        const SOCKET socket = Connect();
+        if (socket == INVALID_SOCKET) {
+            // No server: the calls get no result, and the next call tries again.
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_outbox.clear();
+            ForgetCallsLocked();
+            m_link = Link::kDown;
+            continue;
+        }
+        const DisconnectReason reason = Serve(socket);
+        closesocket(socket);
+        LinkDown(reason);
     }
 }
 
-void SwitchCore::NetworkThread(uint32_t account)
+SOCKET SwitchCore::Connect()
 {
     std::string host, port;
     SwitchAddress(host, port);
@@ -206,55 +250,129 @@ void SwitchCore::NetworkThread(uint32_t account)
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    SOCKET socket = INVALID_SOCKET;
-    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) == 0) {
-        socket = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
-        if (socket != INVALID_SOCKET && connect(socket, found->ai_addr, static_cast<int>(found->ai_addrlen)) != 0) {
-            closesocket(socket);
-            socket = INVALID_SOCKET;
-        }
-        freeaddrinfo(found);
+    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) return INVALID_SOCKET;
+    SOCKET socket = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+    if (socket != INVALID_SOCKET && connect(socket, found->ai_addr, static_cast<int>(found->ai_addrlen)) != 0) {
+        closesocket(socket);
+        socket = INVALID_SOCKET;
     }
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (socket == INVALID_SOCKET) {
-            // No server: the calls get no result, and the next call tries again.
-            m_outbox.clear();
-            m_link = Link::kDown;
-            return;
-        }
+    freeaddrinfo(found);
+    if (socket != INVALID_SOCKET) {
         BOOL noDelay = TRUE;
         setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    }
+    return socket;
+}
+
+bool SwitchCore::WritePending(SOCKET socket, std::deque<std::string>& pending, size_t& offset)
+{
+    while (!pending.empty()) {
+        const std::string& frame = pending.front();
+        const int n = send(socket, frame.data() + offset, static_cast<int>(frame.size() - offset), 0);
+        if (n == SOCKET_ERROR) return WSAGetLastError() == WSAEWOULDBLOCK; // FD_WRITE says when to go on
+        offset += static_cast<size_t>(n);
+        if (offset == frame.size()) {
+            pending.pop_front();
+            offset = 0;
+        }
+    }
+    return true;
+}
+
+DisconnectReason SwitchCore::Serve(SOCKET socket)
+{
+    // From here on the socket does not block: the thread waits for the
+    // socket and for the outbox together.
+    WSAEVENT socketEvent = WSACreateEvent();
+    if (socketEvent == WSA_INVALID_EVENT || WSAEventSelect(socket, socketEvent, FD_READ | FD_WRITE | FD_CLOSE) != 0) {
+        if (socketEvent != WSA_INVALID_EVENT) WSACloseEvent(socketEvent);
+        return kWriteFailed;
+    }
+    std::deque<std::string> pending;
+    size_t offset = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
         std::string login;
-        PutU32(login, account);
-        bool ok = SendAll(socket, Encode(kLogin, login));
-        for (const std::string& frame : m_outbox) ok = ok && SendAll(socket, frame);
-        m_outbox.clear();
-        m_socket = socket;
+        PutU32(login, m_localAccount ? m_localAccount : m_loginAccount);
+        pending.push_back(Encode(kLogin, login));
         m_link = Link::kUp;
     }
 
     FrameReader reader;
     char buffer[16384];
     for (;;) {
-        const int n = recv(socket, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        reader.Feed(buffer, static_cast<size_t>(n));
-        Frame frame;
-        std::string error;
-        FrameReader::Result result;
-        while ((result = reader.Next(frame, error)) == FrameReader::kFrame) Dispatch(frame);
-        if (result == FrameReader::kBad) break;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            for (std::string& frame : m_outbox) pending.push_back(std::move(frame));
+            m_outbox.clear();
+        }
+        if (!WritePending(socket, pending, offset)) break;
+        HANDLE events[2] = {socketEvent, m_wake};
+        WSAWaitForMultipleEvents(2, events, FALSE, WSA_INFINITE, FALSE);
+        WSANETWORKEVENTS happened = {};
+        if (WSAEnumNetworkEvents(socket, socketEvent, &happened) != 0) {
+            WSACloseEvent(socketEvent);
+            return kReadFailed;
+        }
+        if ((happened.lNetworkEvents & FD_WRITE) && happened.iErrorCode[FD_WRITE_BIT]) break;
+        if (!(happened.lNetworkEvents & (FD_READ | FD_CLOSE))) continue;
+        for (;;) {
+            const int n = recv(socket, buffer, sizeof buffer, 0);
+            if (n == 0) {
+                WSACloseEvent(socketEvent);
+                return kServerClosed;
+            }
+            if (n == SOCKET_ERROR) {
+                if (WSAGetLastError() == WSAEWOULDBLOCK) break;
+                WSACloseEvent(socketEvent);
+                return kReadFailed;
+            }
+            reader.Feed(buffer, static_cast<size_t>(n));
+            Frame frame;
+            std::string error;
+            FrameReader::Result result;
+            while ((result = reader.Next(frame, error)) == FrameReader::kFrame) Dispatch(frame);
+            if (result == FrameReader::kBad) {
+                WSACloseEvent(socketEvent);
+                return kBadFrame;
+            }
+        }
+        if (happened.lNetworkEvents & FD_CLOSE) {
+            WSACloseEvent(socketEvent);
+            return kServerClosed;
+        }
     }
+    WSACloseEvent(socketEvent);
+    return kWriteFailed;
+}
 
-    std::lock_guard<std::mutex> lock(m_mutex);
-    closesocket(socket);
-    m_socket = INVALID_SOCKET;
-    m_outbox.clear();
-    // Calls do not survive their connection: the next Call makes a new one.
-    for (auto& entry : m_states) entry.second->sid = 0;
-    m_calls.clear();
-    m_link = Link::kDown;
+void SwitchCore::LinkDown(DisconnectReason reason)
+{
+    std::vector<std::pair<AdapterBase*, AdapterBase::State*>> live;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_link = Link::kDown;
+        m_outbox.clear();
+        ForgetCallsLocked();
+        for (auto& entry : m_states) {
+            if (!entry.second->made || entry.second->released) continue;
+            ++entry.second->busy;
+            live.push_back(entry);
+        }
+    }
+    for (auto& entry : live) entry.first->OnDisconnected(reason);
+    std::vector<std::pair<AdapterBase*, AdapterFactoryBase*>> doomed;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto& entry : live) {
+            AdapterBase::State& state = *entry.second;
+            // The adapters made for the server's calls belong to this module:
+            // their calls are gone, and nobody else will give them back.
+            if (state.serverStarted) state.released = true;
+            if (UnholdLocked(entry.first, state)) doomed.emplace_back(entry.first, state.factory);
+        }
+    }
+    for (auto& entry : doomed) DeleteAdapter(entry.first, entry.second);
 }
 
 template <typename Callback>
@@ -276,14 +394,54 @@ void SwitchCore::WithAdapter(uint32_t sid, Callback callback)
     bool deleteNow = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        --state->busy;
-        if (state->released && state->busy == 0) {
-            if (state->sid) m_calls.erase(state->sid);
-            deleteNow = true;
-            factory = state->factory;
-        }
+        deleteNow = UnholdLocked(adapter, *state);
+        factory = state->factory;
     }
     if (deleteNow) DeleteAdapter(adapter, factory);
+}
+
+void SwitchCore::EndServerCall(uint32_t sid)
+{
+    WithAdapter(sid, [](AdapterBase* adapter) { adapter->OnBye(0, 0, 0); });
+    AdapterBase* adapter = nullptr;
+    AdapterFactoryBase* factory = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_calls.find(sid);
+        if (it == m_calls.end()) return;
+        AdapterBase::State& state = *m_states[it->second];
+        if (!state.serverStarted || !ReleaseServerStartedLocked(it->second, state)) return;
+        adapter = it->second;
+        factory = state.factory;
+    }
+    DeleteAdapter(adapter, factory);
+}
+
+void SwitchCore::Incoming(uint32_t sid, uint16_t type)
+{
+    // The server numbers its calls apart from the switch's: an INCOMING in
+    // the switch's range would take over one of the caller's own calls.
+    if (sid < kFirstServerSid) return;
+    // A new call under a sid still in use: the server has ended the older one.
+    EndServerCall(sid);
+    AdapterFactoryBase* factory = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_factories.find(type);
+        if (it != m_factories.end()) factory = it->second;
+    }
+    AdapterBase* adapter = factory ? factory->NewAdapter() : nullptr;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto state = adapter ? m_states.find(adapter) : m_states.end();
+    if (state == m_states.end()) {
+        QueueByeLocked(sid);
+        return;
+    }
+    state->second->factory = factory;
+    state->second->made = true;
+    state->second->serverStarted = true;
+    state->second->sid = sid;
+    m_calls[sid] = adapter;
 }
 
 void SwitchCore::Dispatch(const Frame& frame)
@@ -303,29 +461,11 @@ void SwitchCore::Dispatch(const Frame& frame)
         break;
     }
     case kBye:
-        WithAdapter(GetU32(p, 0), [](AdapterBase* adapter) { adapter->OnBye(0, 0, 0); });
+        EndServerCall(GetU32(p, 0));
         break;
-    case kIncoming: {
-        const uint32_t sid = GetU32(p, 0);
-        const uint16_t type = GetU16(p, 8);
-        AdapterFactoryBase* factory = nullptr;
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            auto it = m_factories.find(type);
-            if (it != m_factories.end()) factory = it->second;
-        }
-        AdapterBase* adapter = factory ? factory->NewAdapter() : nullptr;
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (!adapter) {
-            SendByeLocked(sid);
-            break;
-        }
-        AdapterBase::State* state = m_states[adapter];
-        state->factory = factory;
-        state->sid = sid;
-        m_calls[sid] = adapter;
+    case kIncoming:
+        Incoming(GetU32(p, 0), GetU16(p, 8));
         break;
-    }
     default:
         break; // LOGIN_OK and anything else carry nothing for an adapter
     }

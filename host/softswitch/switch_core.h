@@ -1,5 +1,12 @@
 // The signalling module's engine: one connection per process to the switch
 // server, its network thread, and the map from session ids to adapters.
+//
+// Only the network thread touches the socket. Callers on the GUI thread put
+// frames into the outbox and return; the network thread connects, writes the
+// outbox, reads and runs the callbacks, never holding the lock while it does
+// any of that. When the link goes down it tells every live adapter
+// (OnDisconnected), forgets every call, and releases the adapters it made
+// for calls the server started; the next Call brings a new link up.
 #pragma once
 #include <winsock2.h>
 
@@ -8,20 +15,30 @@
 #include "switch_frame.h"
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 struct AdapterBase::State {
     unsigned short type = 0;
     std::string applicationId;
-    uint32_t sid = 0;                    // 0 until the first Call
+    uint32_t sid = 0;                    // 0 until the first Call, and again after the link went down
     AdapterFactoryBase* factory = nullptr;
+    bool made = false;                   // fully built by a factory: callbacks may reach it
+    bool serverStarted = false;          // made for an INCOMING: the module owns it, not a caller
     bool released = false;
     int busy = 0;                        // callbacks under way
     unsigned short natType = 0;
+};
+
+// Why a link went down: the argument of OnDisconnected.
+enum DisconnectReason {
+    kServerClosed = 1, // the server ended the connection
+    kReadFailed = 2,
+    kWriteFailed = 3,
+    kBadFrame = 4,     // the server sent something outside the protocol
 };
 
 class SwitchCore {
@@ -46,16 +63,33 @@ private:
     enum class Link { kDown, kConnecting, kUp };
 
     SwitchCore();
-    // Under m_mutex: sends now, or queues while the connection comes up; a
-    // connection that is down starts coming up.
-    void SendFrameLocked(const std::string& frame, uint32_t loginAccount);
-    void SendByeLocked(uint32_t sid);
-    void NetworkThread(uint32_t account);
+    // Under m_mutex: queues the frame for the network thread; a link that is
+    // down starts coming up, logging in as `loginAccount` unless the host
+    // named the account.
+    void QueueFrameLocked(const std::string& frame, uint32_t loginAccount);
+    void QueueByeLocked(uint32_t sid);
+    void NetworkThread();
+    SOCKET Connect();
+    // Writes and reads until the link fails; gives the reason.
+    DisconnectReason Serve(SOCKET socket);
+    // Flushes `pending` as far as the socket takes it without waiting.
+    bool WritePending(SOCKET socket, std::deque<std::string>& pending, size_t& offset);
+    void LinkDown(DisconnectReason reason);
     void Dispatch(const switchproto::Frame& frame);
+    void Incoming(uint32_t sid, uint16_t type);
+    // The server ended one of its calls (BYE, or a new INCOMING under its
+    // sid): the adapter hears OnBye, and one made for the call is released.
+    void EndServerCall(uint32_t sid);
     // Runs `callback` on the adapter of `sid` unless it is gone or released.
     template <typename Callback> void WithAdapter(uint32_t sid, Callback callback);
+    // Under m_mutex: takes a callback's hold off the adapter; true when it
+    // was released meanwhile and is now to be deleted.
+    bool UnholdLocked(AdapterBase* adapter, AdapterBase::State& state);
+    // Under m_mutex: the module gives back an adapter it made itself.
+    bool ReleaseServerStartedLocked(AdapterBase* adapter, AdapterBase::State& state);
     void DeleteAdapter(AdapterBase* adapter, AdapterFactoryBase* factory);
-    bool SendAll(SOCKET socket, const std::string& bytes);
+    void EraseCallLocked(AdapterBase* adapter, AdapterBase::State& state);
+    void ForgetCallsLocked();
 
     std::mutex m_mutex;
     std::map<unsigned short, AdapterFactoryBase*> m_factories;
@@ -63,8 +97,9 @@ private:
     std::map<AdapterBase*, AdapterBase::State*> m_states;
     uint32_t m_nextSid = 1;
     uint32_t m_localAccount = 0;
+    uint32_t m_loginAccount = 0;         // the account of the link coming up
     Link m_link = Link::kDown;
-    SOCKET m_socket = INVALID_SOCKET;
-    std::vector<std::string> m_outbox;
-    std::thread m_thread;
+    std::vector<std::string> m_outbox;   // frames for the network thread to write
+    HANDLE m_wake = nullptr;             // set when the outbox or the link wants the network thread
+    bool m_threadStarted = false;
 };
