@@ -2,7 +2,8 @@
 # End to end under Wine: the real smsd, the real host and the real module.
 # Logging in starts the service and the order dialog navigates to the built
 # address, which the server's page then echoes; without a server the start-up
-# times out; a rejected account's start-up fails.
+# times out; a rejected account's start-up fails; a server that restarts under
+# a running host is reached again by the next start-up, without a new log-in.
 #   e2e_order.sh SMSD BINDIR WORKDIR
 set -uo pipefail
 smsd=$1
@@ -12,10 +13,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work"
 fail=0
 
-"$smsd" --listen 127.0.0.1:0 --http 127.0.0.1:0 --port-file "$work/ports" --log "$work/smsd.log" &
-server=$!
+start_smsd() { # switch-port http-port (0: any free one)
+  rm -f "$work/ports"
+  "$smsd" --listen "127.0.0.1:$1" --http "127.0.0.1:$2" --port-file "$work/ports" --log "$work/smsd.log" &
+  server=$!
+  for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.05; done
+}
+start_smsd 0 0
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null' EXIT
-for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.05; done
 read -r switch_port http_port < "$work/ports"
 
 host() { # account seconds switch-address
@@ -42,6 +47,36 @@ check "no server: the start-up times out" "$out" "^smshost: order status: 初始
 
 out=$(host 10006 3 "127.0.0.1:$switch_port")
 check "a rejected account's start-up fails" "$out" "^smshost: order status: 初始化服务失败，请您尝试重试。$"
+
+# The ids of the host's plugin button and the order dialog's controls.
+plugin_button=100 browser=3059 retry=3064 status=3065
+drive() { (cd "$bin" && "$here/../scripts/wine-run" smsdrive.exe "$@") 2>/dev/null | tr -d '\r'; }
+# Waits up to about ten seconds for control $1 to show text matching $2; with
+# $3, clicks that control before each look.
+wait_for() {
+  for _ in $(seq 20); do
+    [ -n "${3:-}" ] && drive click "$3" >/dev/null
+    drive text "$1" | grep -qE "$2" && return 0
+    sleep 0.3
+  done
+  return 1
+}
+(cd "$bin" && SMSUTIL_SWITCH_ADDR="127.0.0.1:$switch_port" "$here/../scripts/wine-run" smshost.exe --account 10001 \
+   --data "$work/data/restart" --order --seconds 40) >"$work/restart.out" 2>&1 &
+restart_host=$!
+if wait_for $browser "option=add"; then
+  kill $server; wait $server 2>/dev/null
+  start_smsd "$switch_port" "$http_port"
+  # The plugin button shows the order dialog's state: failed once the host has
+  # seen the link go down; the retry then starts the service again.
+  if wait_for $status "初始化服务失败" $plugin_button; then
+    drive click $retry >/dev/null
+    wait_for $browser "option=add&registerPhone=13800000001" && restarted=1
+  fi
+fi
+check "after a server restart the retried start-up reaches it" "${restarted:+ready}" "^ready$"
+drive close $plugin_button >/dev/null
+wait $restart_host
 
 [ $fail = 0 ] || { echo "--- smsd log"; cat "$work/smsd.log"; }
 exit $fail
