@@ -1,5 +1,6 @@
 // The record codec: the bytes a record becomes in the store, and what
 // damaged bytes decode to.
+#include "record_maker.h"
 #include "store/byte_reader.h"
 #include "store/byte_writer.h"
 #include "store/sms_record.h"
@@ -13,16 +14,6 @@ namespace {
 std::string Bytes(const CByteWriter& writer)
 {
     return std::string(reinterpret_cast<const char*>(writer.Data()), writer.Length());
-}
-
-CSmsRecord Record(BYTE kind, const char* peer, const char* time, const char* text)
-{
-    CSmsRecord record;
-    record.kind = kind;
-    record.peer = peer;
-    record.time = time;
-    record.text = text;
-    return record;
 }
 
 } // namespace

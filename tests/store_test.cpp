@@ -1,4 +1,5 @@
 // The message store over the real Berkeley DB through hostdata.dll.
+#include "record_maker.h"
 #include "store/byte_reader.h"
 #include "store/message_store.h"
 #include "store/sms_record.h"
@@ -14,16 +15,6 @@
 #include <vector>
 
 namespace {
-
-CSmsRecord Record(BYTE kind, const char* peer, const char* time, const char* text)
-{
-    CSmsRecord record;
-    record.kind = kind;
-    record.peer = peer;
-    record.time = time;
-    record.text = text;
-    return record;
-}
 
 class StoreTest : public ::testing::Test {
 protected:
