@@ -1,5 +1,6 @@
 #include "sms_service_wnd.h"
 
+#include "dialogs/send_message_dlg.h"
 #include "ixa_base.h"
 #include "res/resource.h"
 #include "sms_util_plugin.h"
@@ -48,6 +49,7 @@ BOOL CSmsServiceWnd::CreateServiceWindow()
     RECT empty = {0, 0, 0, 0};
     if (!CreateEx(0, nullptr, "timer", WS_CHILD, empty, CWnd::GetDesktopWindow(), 0)) return FALSE;
     SetSmsDataTarget(m_hWnd);
+    SetDialogHost(this);
     return TRUE;
 }
 
@@ -60,6 +62,7 @@ void CSmsServiceWnd::Shutdown()
     m_nInitElapsed = 0;
     m_strServiceUrl.Empty();
     m_strRegisterPhone.Empty();
+    if (GetDialogHost() == this) SetDialogHost(nullptr);
     if (m_hWnd) DestroyWindow();
 }
 
@@ -263,6 +266,10 @@ COrderPage CSmsServiceWnd::GetOrderPage()
     return page;
 }
 
+CString CSmsServiceWnd::GetUserId() { return UserId(); }
+
+bool CSmsServiceWnd::IsOnline() { return PluginOnline(); }
+
 void CSmsServiceWnd::RetryService()
 {
     if (CSmsUtilPlugin* plugin = Plugin()) plugin->EnsureService();
@@ -322,6 +329,28 @@ void CSmsServiceWnd::ShowSendDialog(unsigned int number)
         MessageBoxId(IDS_CONTACT_NO_SERVICE, MB_ICONSTOP);
         return;
     }
+    CString id;
+    id.Format("%u", number);
+    CString name;
+    if (CSmsUtilPlugin* plugin = Plugin()) plugin->GetContactName(id, name);
+    const CString key = "c" + id;
+    auto dialog = static_cast<CSendMessageDlg*>(FindRegisteredWindow(key));
+    if (dialog) {
+        dialog->ShowWindow(SW_SHOWNORMAL);
+        dialog->SetForegroundWindow();
+        return;
+    }
+    CSmsUtilPlugin* plugin = Plugin();
+    if (!plugin) return;
+    CResourceSourceScope resources(plugin->GetModuleHandleA());
+    dialog = static_cast<CSendMessageDlg*>(CreateRegisteredWindow(RUNTIME_CLASS(CSendMessageDlg), key));
+    if (!dialog) return;
+    dialog->m_strRegKey = key;
+    if (!dialog->Open(id, name)) {
+        RemoveRegisteredWindow(key);
+        return;
+    }
+    dialog->ShowWindow(SW_SHOWNORMAL);
 }
 
 void CSmsServiceWnd::DeliverMessage(CSmsRecord record)

@@ -2,6 +2,7 @@
 // data that adapters receive, and the opening of the send and order dialogs.
 #pragma once
 #include "afxwin.h"
+#include "dialogs/dialog_host.h"
 #include "dialogs/order_dlg.h"
 #include "store/message_store.h"
 #include "transport/service_text.h"
@@ -9,7 +10,11 @@
 class CSmsAdapter;
 class CSmsRecord;
 
-class CSmsServiceWnd : public CWnd, public CUnreadVisitor, public CServiceTextSink, public COrderService {
+class CSmsServiceWnd : public CWnd,
+                       public CUnreadVisitor,
+                       public CServiceTextSink,
+                       public COrderService,
+                       public CDialogHost {
 public:
     static constexpr UINT_PTR TIMER_POLL = 300;
     static constexpr UINT TIMER_POLL_PERIOD_MS = 2000;
@@ -70,6 +75,10 @@ public:
     // COrderService
     COrderPage GetOrderPage() override;
     void RetryService() override;
+
+    // CDialogHost
+    CString GetUserId() override;
+    bool IsOnline() override;
 
 protected:
     void OnTimer(UINT_PTR id);

@@ -1,0 +1,434 @@
+#include "send_message_dlg.h"
+
+#include "dialog_host.h"
+#include "res/resource.h"
+#include "send_rules.h"
+#include "skin/ixa_skin.h"
+#include "store/message_store.h"
+#include "store/sms_record.h"
+#include "switch_manager.h"
+#include "transport/sms_adapter.h"
+
+#include <cstdlib>
+#include <ctime>
+
+IMPLEMENT_DYNCREATE(CSendMessageDlg, CDialog)
+
+BEGIN_MESSAGE_MAP(CSendMessageDlg, CDialog)
+    ON_BN_CLICKED(IDC_SEND_SEND, OnSend)
+    ON_BN_CLICKED(IDC_SEND_HISTORY, OnHistory)
+    ON_BN_CLICKED(IDC_SEND_SCHEDULE_CHECK, OnScheduleClicked)
+    ON_CONTROL(EN_CHANGE, IDC_SEND_MESSAGE, UpdateCounter)
+    ON_CONTROL(EN_CHANGE, IDC_SEND_SIGNATURE, UpdateCounter)
+    ON_WM_TIMER()
+    ON_WM_MOVE()
+    ON_MESSAGE(WM_SMS_INSERTTEXT, OnInsertText)
+    ON_MESSAGE(WM_SMS_EDITKILLFOCUS, OnEditKillFocus)
+    ON_MESSAGE(WM_DATEFIELD_TYPED, OnDateFieldTyped)
+    ON_MESSAGE(WM_DATEFIELD_CHANGED, OnDateFieldChanged)
+END_MESSAGE_MAP()
+
+namespace {
+
+const char kCloseElement[] = "DialogCLose";
+
+CString WindowText(const CWnd& window)
+{
+    CString text;
+    window.GetWindowText(text);
+    return text;
+}
+
+CString LocalTimeNow()
+{
+    char buffer[32];
+    const time_t now = time(nullptr);
+    strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", localtime(&now));
+    return buffer;
+}
+
+bool HostOnline()
+{
+    CDialogHost* host = GetDialogHost();
+    return host && host->IsOnline();
+}
+
+CString HostUserId()
+{
+    CDialogHost* host = GetDialogHost();
+    return host ? host->GetUserId() : CString();
+}
+
+bool IsChecked(const CButton& box) { return ::SendMessageA(box.m_hWnd, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void SetChecked(CButton& box, bool checked)
+{
+    ::SendMessageA(box.m_hWnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+} // namespace
+
+CSendMessageDlg::CSendMessageDlg() : CDialog(IDD_SEND_MESSAGE, nullptr) {}
+
+CSendMessageDlg::~CSendMessageDlg()
+{
+    for (auto& entry : m_mapAdapters)
+        if (entry.second) entry.second->Release();
+}
+
+BOOL CSendMessageDlg::Open(const char* id, const char* name)
+{
+    if (!CDialog::Create(IDD_SEND_MESSAGE, CWnd::GetDesktopWindow())) return FALSE;
+    m_strRecipientId = id;
+    m_strRecipientName = name;
+    ::SetDlgItemTextA(m_hWnd, IDC_SEND_RECIPIENT, m_strRecipientName + "(" + m_strRecipientId + ")");
+    PrepareRecipient(m_strRecipientId);
+    return TRUE;
+}
+
+void CSendMessageDlg::DoDataExchange(CDataExchange* dx)
+{
+    DDX_Control(dx, IDC_SEND_FRAME, m_frame);
+    DDX_Control(dx, IDC_SEND_YEAR, m_year);
+    DDX_Control(dx, IDC_SEND_MINUTE, m_minute);
+    DDX_Control(dx, IDC_SEND_MONTH, m_month);
+    DDX_Control(dx, IDC_SEND_HOUR, m_hour);
+    DDX_Control(dx, IDC_SEND_DAY, m_day);
+    DDX_Control(dx, IDC_SEND_SCHEDULE_CHECK, m_schedule);
+    DDX_Control(dx, IDC_SEND_SIGN_CHECK, m_sign);
+    DDX_Control(dx, IDC_SEND_MESSAGE, m_message);
+    DDX_Control(dx, IDC_SEND_SIGNATURE, m_signature);
+}
+
+BOOL CSendMessageDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SkinEditControl(m_message.m_hWnd, "EditSMS");
+    m_message.ModifyStyle(0, WS_CLIPSIBLINGS);
+    m_frame.SetMessageAreaHeight(MESSAGE_BAND_HEIGHT, FALSE);
+    m_frame.ModifyStyle(0, WS_CLIPSIBLINGS);
+    ::SetWindowPos(m_frame.m_hWnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SkinStaticControl(::GetDlgItem(m_hWnd, IDC_SEND_RECIPIENT_CAPTION), "StaticBold");
+    m_year.SetKind(0);
+    m_month.SetKind(1);
+    m_day.SetKind(2);
+    m_hour.SetKind(3);
+    m_minute.SetKind(4);
+    FillDateFields(-1, false);
+
+    if (m_history.Create(IDD_HISTORY_POPUP, this)) {
+        RECT dialog, popup;
+        GetWindowRect(&dialog);
+        m_history.GetWindowRect(&popup);
+        m_history.SetWindowPos(nullptr, 0, 0, dialog.right - dialog.left, popup.bottom - popup.top,
+                               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    ::SendMessageA(m_signature.m_hWnd, EM_LIMITTEXT, SIGNATURE_BYTES, 0);
+    CString signature;
+    if (CMessageStore::LoadSignature(signature)) m_strSavedSignature = signature;
+    m_signature.SetWindowText(m_strSavedSignature);
+    if (!m_strSavedSignature.IsEmpty()) SetChecked(m_sign, true);
+    UpdateLimits(m_message);
+    ShowLimitHint();
+    return TRUE;
+}
+
+// ---------------------------------------------------------------- counter and limits
+
+void CSendMessageDlg::ShowLimitHint() { m_frame.SetWindowText(SendRules::CounterText("", "")); }
+
+void CSendMessageDlg::UpdateCounter()
+{
+    m_frame.SetWindowText(SendRules::CounterText(WindowText(m_signature), WindowText(m_message)));
+}
+
+void CSendMessageDlg::UpdateLimits(CSmsTextEdit& field)
+{
+    // Each field's room is what the other field's part leaves.
+    const CString otherPart = &field == &m_message ? SendRules::SignaturePrefix(WindowText(m_signature))
+                                                   : WindowText(m_message) + ":";
+    const SendRules::Limits limits = SendRules::LimitsBeside(otherPart);
+    field.SetLimits(limits.wide, limits.narrow);
+}
+
+LRESULT CSendMessageDlg::OnEditKillFocus(WPARAM, LPARAM edit)
+{
+    if (reinterpret_cast<CSmsTextEdit*>(edit) == &m_message)
+        UpdateLimits(m_signature);
+    else
+        UpdateLimits(m_message);
+    return 0;
+}
+
+LRESULT CSendMessageDlg::OnInsertText(WPARAM, LPARAM text)
+{
+    if (text) m_message.InsertLimited(CString("\r\n") + reinterpret_cast<const char*>(text));
+    return 0;
+}
+
+// ---------------------------------------------------------------- scheduled time
+
+bool CSendMessageDlg::IsScheduled() const { return IsChecked(m_schedule); }
+
+void CSendMessageDlg::FillDateFields(int index, bool fill)
+{
+    CDateTimeField* fields[] = {&m_year, &m_month, &m_day, &m_hour, &m_minute};
+    for (CDateTimeField* field : fields) {
+        if (!fill) {
+            field->Clear();
+            continue;
+        }
+        if (field->GetKind() != index) {
+            field->SetNow();
+        } else if (index == 2) {
+            // The day keeps what was typed, cut to the month shown.
+            field->SetYearMonth(m_year.GetValue(), m_month.GetValue());
+        }
+    }
+}
+
+void CSendMessageDlg::OnScheduleClicked() { FillDateFields(-1, IsScheduled()); }
+
+CDateTimeField* CSendMessageDlg::DateFieldOf(HWND window)
+{
+    for (CDateTimeField* field : {&m_year, &m_month, &m_day, &m_hour, &m_minute})
+        if (field->m_hWnd == window) return field;
+    return nullptr;
+}
+
+LRESULT CSendMessageDlg::OnDateFieldTyped(WPARAM, LPARAM field)
+{
+    auto date = reinterpret_cast<CDateTimeField*>(field);
+    if (!date || IsScheduled()) return 0;
+    FillDateFields(date->GetKind(), true);
+    SetChecked(m_schedule, true);
+    return 0;
+}
+
+LRESULT CSendMessageDlg::OnDateFieldChanged(WPARAM, LPARAM field)
+{
+    auto date = reinterpret_cast<CDateTimeField*>(field);
+    if (!date) return 0;
+    if (!IsScheduled()) return OnDateFieldTyped(0, field);
+    int year = 0, month = 0;
+    m_day.GetYearMonth(year, month);
+    if (date == &m_year)
+        m_day.SetYearMonth(m_year.GetValue(), month);
+    else if (date == &m_month)
+        m_day.SetYearMonth(year, m_month.GetValue());
+    return 0;
+}
+
+CString CSendMessageDlg::FormatScheduledTime()
+{
+    return SendRules::FormatScheduledTime(m_year.GetValue(), m_month.GetValue(), m_day.GetValue(),
+                                          m_hour.GetValue(), m_minute.GetValue());
+}
+
+// ---------------------------------------------------------------- history
+
+void CSendMessageDlg::PlaceHistoryPopup()
+{
+    RECT dialog;
+    GetWindowRect(&dialog);
+    m_history.SetWindowPos(nullptr, dialog.left, dialog.bottom, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CSendMessageDlg::OnHistory()
+{
+    if (!m_history.m_hWnd) return;
+    if (m_history.IsWindowVisible()) {
+        m_history.ShowWindow(SW_HIDE);
+        return;
+    }
+    PlaceHistoryPopup();
+    m_history.FillHistory(m_strRecipientId, m_strRecipientName, HostUserId());
+    m_history.ShowWindow(SW_SHOWNOACTIVATE);
+}
+
+void CSendMessageDlg::OnMove(int, int)
+{
+    if (m_history.m_hWnd && m_history.IsWindowVisible()) PlaceHistoryPopup();
+}
+
+// ---------------------------------------------------------------- sending
+
+void CSendMessageDlg::CallRecipient(const CString& id)
+{
+    auto it = m_mapAdapters.find(id);
+    if (it == m_mapAdapters.end() || !it->second) return;
+    it->second->Call(static_cast<unsigned int>(strtoul(id, nullptr, 10)), SMS_ADAPTER_TYPE, nullptr, 0);
+}
+
+void CSendMessageDlg::PrepareRecipient(const CString& id)
+{
+    // A switch that gives no adapter leaves the recipient unreachable: the
+    // attempt then ends with the time-out message.
+    AdapterBase* made = SwitchManager::getInstance()->CreateAdapter(SMS_ADAPTER_TYPE);
+    auto adapter = static_cast<CSmsAdapter*>(made);
+    m_mapAdapters[id] = adapter;
+    if (!adapter) return;
+    adapter->SetApplicationID(id);
+    adapter->MarkKeep();
+    CallRecipient(id);
+}
+
+int CSendMessageDlg::MessageBoxId(UINT id, UINT style)
+{
+    CString text, caption;
+    text.LoadString(id);
+    caption.LoadString(IDS_SEND_CAPTION);
+    return ::MessageBoxA(m_hWnd, text, caption, style);
+}
+
+void CSendMessageDlg::OnSend()
+{
+    if (IsSending()) return;
+    m_strContent = WindowText(m_message);
+    if (m_strContent.IsEmpty()) {
+        MessageBoxId(IDS_EMPTY_MESSAGE, MB_ICONINFORMATION);
+        ::SetFocus(m_message.m_hWnd);
+        return;
+    }
+    const CString signature = WindowText(m_signature);
+    if (IsChecked(m_sign) && !signature.IsEmpty()) {
+        if (signature != m_strSavedSignature && CMessageStore::SaveSignature(signature))
+            m_strSavedSignature = signature;
+        m_strContent = signature + ":" + m_strContent;
+    }
+    m_strScheduledTime = IsScheduled() ? FormatScheduledTime() : CString();
+    if (!HostOnline()) {
+        MessageBoxId(IDS_SEND_OFFLINE, MB_ICONSTOP);
+        return;
+    }
+    m_arrPending.assign(1, m_strRecipientId);
+    m_nSentCount = 0;
+    EnterSendingState();
+    SendToConnected();
+    if (m_arrPending.empty()) {
+        DestroyWindow();
+        return;
+    }
+    if (!StartSendTimer()) ReportSendResult();
+}
+
+void CSendMessageDlg::SendToConnected()
+{
+    const CString sender = HostUserId();
+    for (size_t index = 0; index < m_arrPending.size();) {
+        const CString id = m_arrPending[index];
+        auto it = m_mapAdapters.find(id);
+        if (it == m_mapAdapters.end() || !it->second || !it->second->m_bConnected) {
+            ++index;
+            continue;
+        }
+        const std::string request = SendRules::BuildSendRequest(sender, id, m_strContent, m_strScheduledTime);
+        it->second->SendData(request.data(), static_cast<int>(request.size()));
+        CSmsRecord record = SendRules::SentRecord(id, m_strContent, m_strScheduledTime, LocalTimeNow());
+        CMessageStore::AddHistory(record);
+        ++m_nSentCount;
+        m_arrPending.erase(m_arrPending.begin() + index);
+    }
+}
+
+void CSendMessageDlg::CallUnconnected()
+{
+    for (const CString& id : m_arrPending) {
+        auto it = m_mapAdapters.find(id);
+        if (it != m_mapAdapters.end() && it->second && !it->second->m_bConnected) CallRecipient(id);
+    }
+}
+
+bool CSendMessageDlg::StartSendTimer()
+{
+    if (m_nSendTimer) return true;
+    CallUnconnected();
+    m_nElapsedMs = 0;
+    m_nSendTimer = SetTimer(TIMER_SEND, TIMER_SEND_PERIOD_MS);
+    return m_nSendTimer != 0;
+}
+
+void CSendMessageDlg::StopSendTimer()
+{
+    if (!m_nSendTimer) return;
+    KillTimer(m_nSendTimer);
+    m_nSendTimer = 0;
+}
+
+void CSendMessageDlg::OnTimer(UINT_PTR id)
+{
+    if (!m_nSendTimer || id != m_nSendTimer) return;
+    m_nElapsedMs += TIMER_SEND_PERIOD_MS;
+    if (HostOnline() && m_nElapsedMs < SEND_LIMIT_MS) {
+        SendToConnected();
+        if (m_arrPending.empty()) {
+            StopSendTimer();
+            DestroyWindow();
+        } else if (m_nElapsedMs / TIMER_SEND_PERIOD_MS == CALL_AGAIN_TICK) {
+            CallUnconnected();
+        }
+        return;
+    }
+    StopSendTimer();
+    ReportSendResult();
+}
+
+void CSendMessageDlg::ReportSendResult()
+{
+    if (m_arrPending.empty()) {
+        DestroyWindow();
+        return;
+    }
+    LeaveSendingState();
+    MessageBoxId(IDS_SEND_TIMEOUT, MB_ICONSTOP);
+}
+
+void CSendMessageDlg::EnterSendingState()
+{
+    ShowWindow(SW_MINIMIZE);
+    ::EnableMenuItem(::GetSystemMenu(m_hWnd, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+    SkinEnableCloseButton(m_hWnd, kCloseElement, 0);
+    EnableInputs(false);
+    CString caption;
+    caption.LoadString(IDS_SENDING);
+    SetWindowText(caption);
+}
+
+void CSendMessageDlg::LeaveSendingState()
+{
+    CString caption;
+    caption.LoadString(IDS_SEND_DIALOG_CAPTION);
+    SetWindowText(caption);
+    EnableInputs(true);
+    ::EnableMenuItem(::GetSystemMenu(m_hWnd, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
+    SkinEnableCloseButton(m_hWnd, kCloseElement, 1);
+    SetForegroundWindow();
+    ShowWindow(SW_RESTORE);
+}
+
+void CSendMessageDlg::EnableInputs(bool enable)
+{
+    for (CWnd* field : {static_cast<CWnd*>(&m_message), static_cast<CWnd*>(&m_signature),
+                        static_cast<CWnd*>(&m_year), static_cast<CWnd*>(&m_month), static_cast<CWnd*>(&m_day),
+                        static_cast<CWnd*>(&m_hour), static_cast<CWnd*>(&m_minute)})
+        ::SendMessageA(field->m_hWnd, EM_SETREADONLY, !enable, 0);
+    for (UINT id : {IDC_SEND_SIGN_CHECK, IDC_SEND_SCHEDULE_CHECK, IDC_SEND_SEND, IDC_SEND_HISTORY})
+        ::EnableWindow(::GetDlgItem(m_hWnd, id), enable);
+}
+
+// ---------------------------------------------------------------- closing
+
+void CSendMessageDlg::OnOK() {}
+
+void CSendMessageDlg::OnCancel()
+{
+    if (IsSending()) return;
+    DestroyWindow();
+}
+
+void CSendMessageDlg::PostNcDestroy()
+{
+    CDialog::PostNcDestroy();
+    Unregister();
+}
