@@ -3,6 +3,7 @@
 // a send dialog. Driven with the window messages that timers and adapters
 // produce; read back from windows, message boxes and the store.
 #include "message_box_hook.h"
+#include "probe_adapter.h"
 #include "process_resources.h"
 #include "plugin/sms_service_wnd.h"
 #include "plugin/sms_util_plugin.h"
@@ -17,56 +18,6 @@
 
 namespace {
 
-// An adapter that records what the service window asks of it instead of
-// reaching a server; the test plays the switch and decides when it connects.
-struct AdapterLog {
-    std::vector<unsigned> calls;   // start-up milliseconds at each Call
-    std::vector<unsigned> queries; // start-up milliseconds at each query
-    std::vector<std::string> data;
-    std::vector<std::string> applicationIds;
-    int made = 0;
-    int deleted = 0;
-    CSmsAdapter* last = nullptr;
-};
-AdapterLog g_adapters;
-
-class CProbeAdapter : public CSmsAdapter {
-public:
-    int Call(unsigned int, unsigned short, const char*, int) override
-    {
-        m_bCalled = 1;
-        g_adapters.calls.push_back(g_wndService.GetInitElapsed());
-        g_adapters.applicationIds.push_back(GetApplicationID());
-        return 0;
-    }
-    int SendData(const char* data, int length) override
-    {
-        g_adapters.queries.push_back(g_wndService.GetInitElapsed());
-        g_adapters.data.emplace_back(data, length);
-        return 0;
-    }
-    ~CProbeAdapter() override
-    {
-        ++g_adapters.deleted;
-        if (g_adapters.last == this) g_adapters.last = nullptr;
-    }
-};
-
-class CProbeFactory : public CSmsAdapterFactory {
-public:
-    AdapterBase* NewAdapter() override
-    {
-        if (failNext) return nullptr;
-        ++g_adapters.made;
-        auto adapter = new CProbeAdapter;
-        adapter->SetAdapterType(SMS_ADAPTER_TYPE);
-        g_adapters.last = adapter;
-        return adapter;
-    }
-    bool failNext = false;
-};
-CProbeFactory g_probeFactory;
-
 std::string WindowText(HWND window)
 {
     char text[1024] = {};
@@ -79,11 +30,9 @@ protected:
     ServiceTest() : PluginFixture(getPlugin) {}
     void SetUp() override
     {
-        g_adapters = AdapterLog();
-        g_probeFactory.failNext = false;
         PluginFixture::SetUp();
-        // After the module's own registration: the probe takes its place.
-        SwitchManager::getInstance()->RegisterAdapterFactory(SMS_ADAPTER_TYPE, &g_probeFactory);
+        InstallProbeAdapters();
+        g_adapterClock = [] { return g_wndService.GetInitElapsed(); };
     }
 
     void Tick(int count = 1)
@@ -100,7 +49,20 @@ protected:
     }
     void Answer(const char* code = "1") { Receive(std::string("1\x02x\x02http://h/order\x02") + code + "\x02" "138"); }
     // The switch reports the adapter's call as answered.
-    void Connect() { ASSERT_NE(nullptr, g_adapters.last); g_adapters.last->OnCallResult(0, 0, 0, 0, 0, 0, 0); }
+    void Connect() { ConnectLastAdapter(); }
+    // The start-up's times of its calls and queries.
+    std::vector<unsigned> CallTimes()
+    {
+        std::vector<unsigned> times;
+        for (const AdapterCall& call : g_adapters.calls) times.push_back(call.at);
+        return times;
+    }
+    std::vector<unsigned> QueryTimes()
+    {
+        std::vector<unsigned> times;
+        for (const AdapterData& data : g_adapters.data) times.push_back(data.at);
+        return times;
+    }
 
     COrderDlg* OrderDialog() { return static_cast<COrderDlg*>(FindRegisteredWindow("smsutil_order")); }
     std::string OrderStatus() { return WindowText(OrderDialog()->m_status); }
@@ -118,14 +80,17 @@ TEST_F(ServiceTest, NeverConnectedCallsEveryHalfSecondAndTimesOutAtThree)
     EXPECT_EQ("正在初始化服务，请稍候...", OrderStatus());
     EXPECT_FALSE(OrderDialog()->m_retry.IsWindowVisible());
     Tick(29);
-    EXPECT_EQ((std::vector<unsigned>{0, 500, 1000, 1500, 2000, 2500}), g_adapters.calls);
-    EXPECT_EQ((std::vector<std::string>{6, "10001"}), g_adapters.applicationIds);
+    EXPECT_EQ((std::vector<unsigned>{0, 500, 1000, 1500, 2000, 2500}), CallTimes());
+    for (const AdapterCall& call : g_adapters.calls) {
+        EXPECT_EQ("10001", call.applicationId);
+        EXPECT_EQ(10001u, call.number) << "the service is called with the user's own number";
+    }
     EXPECT_TRUE(g_wndService.IsStarting());
     Tick();
     EXPECT_FALSE(g_wndService.IsStarting());
     EXPECT_EQ("初始化服务超时，请您尝试重试。", OrderStatus());
     EXPECT_TRUE(OrderDialog()->m_retry.IsWindowVisible());
-    EXPECT_TRUE(g_adapters.queries.empty());
+    EXPECT_TRUE(g_adapters.data.empty());
 }
 
 TEST_F(ServiceTest, ConnectedAt1200QueriesEverySecondUntilSix)
@@ -134,9 +99,9 @@ TEST_F(ServiceTest, ConnectedAt1200QueriesEverySecondUntilSix)
     Tick(12);
     Connect();
     Tick(47);
-    EXPECT_EQ((std::vector<unsigned>{2000, 3000, 4000, 5000}), g_adapters.queries);
-    EXPECT_EQ(std::string("1", 2), g_adapters.data.at(0)) << "the text 1 and its NUL";
-    EXPECT_EQ((std::vector<unsigned>{0, 500, 1000}), g_adapters.calls);
+    EXPECT_EQ((std::vector<unsigned>{2000, 3000, 4000, 5000}), QueryTimes());
+    EXPECT_EQ(std::string("1", 2), g_adapters.data.at(0).bytes) << "the text 1 and its NUL";
+    EXPECT_EQ((std::vector<unsigned>{0, 500, 1000}), CallTimes());
     g_wndService.OpenOrderDialog();
     Tick();
     EXPECT_FALSE(g_wndService.IsStarting());
@@ -248,7 +213,7 @@ TEST_F(ServiceTest, ReadyServiceWhoseLinkWentDownStartsAgainOnRetry)
     g_wndService.OpenOrderDialog();
     EXPECT_EQ("初始化服务失败，请您尝试重试。", OrderStatus());
     SendMessageA(OrderDialog()->m_retry.m_hWnd, BM_CLICK, 0, 0);
-    EXPECT_EQ((std::vector<unsigned>{0, 0}), g_adapters.calls) << "the same adapter calls again";
+    EXPECT_EQ((std::vector<unsigned>{0, 0}), CallTimes()) << "the same adapter calls again";
     Connect();
     Tick(10);
     Answer();
