@@ -8,6 +8,7 @@
 BEGIN_MESSAGE_MAP(CSkinFrameDialog, CResizableDialog)
     ON_WM_PAINT()
     ON_WM_NCPAINT()
+    ON_MESSAGE(WM_NCACTIVATE, OnNcActivate)
 END_MESSAGE_MAP()
 
 void CSkinFrameDialog::OnPaint()
@@ -42,4 +43,13 @@ void CSkinFrameDialog::OnNcPaint()
     skin.PaintElement(&dc, left, "SkinDlgWithoutCapital_Left", 1);
     skin.PaintElement(&dc, right, "SkinDlgWithoutCapital_Right", 1);
     skin.PaintElement(&dc, bottom, "SkinDlgWithoutCapital_Bottom", 1);
+}
+
+// A change of activation makes the system paint its own frame over the
+// strips; told not to (-1), it only keeps the state, and the strips follow.
+LRESULT CSkinFrameDialog::OnNcActivate(WPARAM active, LPARAM)
+{
+    const LRESULT result = DefWindowProc(WM_NCACTIVATE, active, -1);
+    OnNcPaint();
+    return result;
 }

@@ -12,6 +12,7 @@ protected:
     void DoDataExchange(CDataExchange*) override {}
     void OnPaint();
     void OnNcPaint();
+    LRESULT OnNcActivate(WPARAM active, LPARAM);
 
     DECLARE_MESSAGE_MAP()
 };

@@ -104,6 +104,23 @@ TEST(SkinFrameDialogTest, EachElementLandsInItsStripAndAgainAfterAResize)
     dialog.DestroyWindow();
 }
 
+TEST(SkinFrameDialogTest, ActivationChangesKeepTheStrips)
+{
+    CSkinLookups skin(1);
+    CTestFrameDialog dialog;
+    ASSERT_TRUE(dialog.Create(kFrameTemplate));
+    RECT frame;
+    dialog.GetWindowRect(&frame);
+    ShowAt(dialog, 60, 60, frame.right - frame.left, frame.bottom - frame.top);
+    for (BOOL active : {TRUE, FALSE}) {
+        SCOPED_TRACE(active ? "activated" : "deactivated");
+        SendMessageA(dialog, WM_NCACTIVATE, active, 0);
+        ExpectStripsAndClient(dialog, TestSkin::kClient, TestSkin::kTop, TestSkin::kLeft, TestSkin::kRight,
+                              TestSkin::kBottom);
+    }
+    dialog.DestroyWindow();
+}
+
 TEST(SkinFrameDialogTest, SkinOffFillsClientAndBorderWithTheFallbackBlack)
 {
     CTestFrameDialog dialog;
