@@ -130,6 +130,26 @@ protected: \
 #define ON_WM_ERASEBKGND() \
     AFX_MSG_HANDLER(WM_ERASEBKGND, CDC dc; dc.m_hDC = reinterpret_cast<HDC>(wParam); *result = self->OnEraseBkgnd(&dc))
 
+// Keyboard, focus and mouse handlers, with MFC's handler signatures.
+#define ON_WM_CHAR() \
+    AFX_MSG_HANDLER(WM_CHAR, self->OnChar((UINT)wParam, (UINT)LOWORD(lParam), (UINT)HIWORD(lParam)))
+#define ON_WM_SETFOCUS() \
+    AFX_MSG_HANDLER(WM_SETFOCUS, self->OnSetFocus(CWnd::FromHandle(reinterpret_cast<HWND>(wParam))))
+#define ON_WM_KILLFOCUS() \
+    AFX_MSG_HANDLER(WM_KILLFOCUS, self->OnKillFocus(CWnd::FromHandle(reinterpret_cast<HWND>(wParam))))
+#define AFX_MOUSE_HANDLER(message, memberFxn) \
+    AFX_MSG_HANDLER(message, self->memberFxn((UINT)wParam, CPoint((short)LOWORD(lParam), (short)HIWORD(lParam))))
+#define ON_WM_LBUTTONDOWN() AFX_MOUSE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
+#define ON_WM_LBUTTONUP() AFX_MOUSE_HANDLER(WM_LBUTTONUP, OnLButtonUp)
+#define ON_WM_LBUTTONDBLCLK() AFX_MOUSE_HANDLER(WM_LBUTTONDBLCLK, OnLButtonDblClk)
+#define ON_WM_MOUSEMOVE() AFX_MOUSE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
+#define ON_WM_CONTEXTMENU() \
+    AFX_MSG_HANDLER(WM_CONTEXTMENU, self->OnContextMenu(CWnd::FromHandle(reinterpret_cast<HWND>(wParam)), \
+                                                        CPoint((short)LOWORD(lParam), (short)HIWORD(lParam))))
+#define ON_WM_SETCURSOR() \
+    AFX_MSG_HANDLER(WM_SETCURSOR, *result = self->OnSetCursor(CWnd::FromHandle(reinterpret_cast<HWND>(wParam)), \
+                                                              (UINT)LOWORD(lParam), (UINT)HIWORD(lParam)))
+
 // ---------------------------------------------------------------- command targets
 
 class CCmdTarget : public CObject {
@@ -151,6 +171,14 @@ public:
     HDC m_hDC = nullptr;
     HDC GetSafeHdc() const { return m_hDC; }
     operator HDC() const { return m_hDC; }
+};
+
+// ---------------------------------------------------------------- points
+
+class CPoint : public tagPOINT {
+public:
+    CPoint() { x = 0; y = 0; }
+    CPoint(int initX, int initY) { x = initX; y = initY; }
 };
 
 // ---------------------------------------------------------------- windows
@@ -202,6 +230,11 @@ public:
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr)
     { return ::SetTimer(m_hWnd, id, elapse, proc); }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
+    CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+    int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
+    CWnd* SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
+    static CWnd* GetFocus() { return FromHandle(::GetFocus()); }
+    void HideCaret() { ::HideCaret(m_hWnd); }
 
     // Runs the window's original procedure on the message being handled.
     LRESULT Default();
@@ -220,6 +253,15 @@ public:
     void OnSize(UINT, int, int) { Default(); }
     void OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
     BOOL OnEraseBkgnd(CDC*) { return (BOOL)Default(); }
+    void OnChar(UINT, UINT, UINT) { Default(); }
+    void OnSetFocus(CWnd*) { Default(); }
+    void OnKillFocus(CWnd*) { Default(); }
+    void OnLButtonDown(UINT, CPoint) { Default(); }
+    void OnLButtonUp(UINT, CPoint) { Default(); }
+    void OnLButtonDblClk(UINT, CPoint) { Default(); }
+    void OnMouseMove(UINT, CPoint) { Default(); }
+    void OnContextMenu(CWnd*, CPoint) { Default(); }
+    BOOL OnSetCursor(CWnd*, UINT, UINT) { return (BOOL)Default(); }
 
 protected:
     static const AFX_MSGMAP* PASCAL GetThisMessageMap();
@@ -312,6 +354,16 @@ class CButton : public CWnd {
 
 class CEdit : public CWnd {
     DECLARE_DYNAMIC(CEdit)
+public:
+    DWORD GetSel() const { return (DWORD)::SendMessageA(m_hWnd, EM_GETSEL, 0, 0); }
+    void GetSel(int& startChar, int& endChar) const;
+    void SetSel(int startChar, int endChar, BOOL noScroll = FALSE);
+    void ReplaceSel(LPCSTR newText, BOOL canUndo = FALSE)
+    { ::SendMessageA(m_hWnd, EM_REPLACESEL, (WPARAM)canUndo, (LPARAM)newText); }
+    void SetMargins(UINT left, UINT right)
+    { ::SendMessageA(m_hWnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(left, right)); }
+    BOOL SetReadOnly(BOOL readOnly = TRUE)
+    { return (BOOL)::SendMessageA(m_hWnd, EM_SETREADONLY, (WPARAM)readOnly, 0); }
 };
 
 // ---------------------------------------------------------------- resources and modules
