@@ -128,8 +128,9 @@ BOOL CSmsTextEdit::TakeDoubleByteChar(UINT ch)
     if (m_nLeadByte) {
         const char pair[3] = {static_cast<char>(m_nLeadByte), static_cast<char>(ch), 0};
         m_nLeadByte = 0;
-        WCHAR decoded;
-        if (ch <= 0xFF && ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, pair, 2, &decoded, 1) == 1) {
+        // Second bytes of GBK (and of the other double-byte code pages) lie
+        // from 0x40 up, 0x7F and 0xFF excepted.
+        if (ch >= 0x40 && ch <= 0xFE && ch != 0x7F) {
             ReplaceSel(pair, TRUE);
             return TRUE;
         }
@@ -144,12 +145,12 @@ BOOL CSmsTextEdit::TakeDoubleByteChar(UINT ch)
 
 void CSmsTextEdit::OnChar(UINT ch, UINT, UINT)
 {
-    // Bytes of double-byte characters pass: input methods are limited at
-    // WM_IME_CHAR, where the character arrives whole.
     if (IsReadOnly()) {
         Default();
         return;
     }
+    // Double-byte characters pass unlimited: those of an input method are
+    // limited at WM_IME_CHAR, where the character arrives whole.
     if (TakeDoubleByteChar(ch)) return;
     if (ch >= 0x80 || !SmsIsCheckedTypedChar(ch)) {
         Default();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -239,12 +240,32 @@ TEST_F(DateTimeFieldTest, PastedTextIsRefused)
 
 // ---------------------------------------------------------------- focus
 
-TEST_F(DateTimeFieldTest, FocusSelectsTheDigits)
+// The field's client pixels, as drawn so far.
+std::vector<COLORREF> Pixels(HWND window)
+{
+    ::UpdateWindow(window);
+    RECT client;
+    ::GetClientRect(window, &client);
+    HDC dc = ::GetDC(window);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < client.bottom; ++y)
+        for (int x = 0; x < client.right; ++x) pixels.push_back(::GetPixel(dc, x, y));
+    ::ReleaseDC(window, dc);
+    return pixels;
+}
+
+TEST_F(DateTimeFieldTest, FocusSelectsTheDigitsAndHidesTheCaret)
 {
     CDateTimeField& year = Field(DateFieldYear);
     year.SetValueText("99");
     Focus(year);
     EXPECT_EQ(std::make_pair(2, 4), Selection(year));
+    // Showing a hidden caret draws it at once; showing one already shown
+    // changes nothing. So the caret was hidden when the pixels change.
+    const std::vector<COLORREF> focused = Pixels(year.m_hWnd);
+    ::ShowCaret(year.m_hWnd);
+    EXPECT_NE(focused, Pixels(year.m_hWnd)) << "the caret was shown while the field had the focus";
+    ::HideCaret(year.m_hWnd);
     Leave();
 
     CDateTimeField& month = Field(DateFieldMonth);

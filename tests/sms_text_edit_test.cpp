@@ -195,6 +195,13 @@ TEST_F(SmsTextEditTest, DoubleByteCharactersFromTheKeyboardPassAndMakeTheFieldWi
     // Keyboard double-byte characters are limited only at WM_IME_CHAR.
     Type(kWen);
     EXPECT_STREQ("ab\xD6\xD0\xCE\xC4", Text());
+
+    // A GBK second byte may be an ASCII letter: D6 61 is one character, and
+    // its second byte is not a letter that the full field would drop.
+    m_edit.SetLimits(2, 10);
+    SetText("\xD6\xD0");
+    Type("\xD6" "a");
+    EXPECT_STREQ("\xD6\xD0\xD6" "a", Text());
 }
 
 // ---------------------------------------------------------------- input method
