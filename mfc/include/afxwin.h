@@ -132,6 +132,26 @@ protected: \
 #define ON_WM_PAINT() AFX_MSG_HANDLER(WM_PAINT, self->OnPaint())
 #define ON_WM_NCPAINT() AFX_MSG_HANDLER(WM_NCPAINT, self->OnNcPaint())
 
+// Keyboard, focus and mouse handlers, with MFC's handler signatures.
+#define ON_WM_CHAR() \
+    AFX_MSG_HANDLER(WM_CHAR, self->OnChar((UINT)wParam, (UINT)LOWORD(lParam), (UINT)HIWORD(lParam)))
+#define ON_WM_SETFOCUS() \
+    AFX_MSG_HANDLER(WM_SETFOCUS, self->OnSetFocus(CWnd::FromHandle(reinterpret_cast<HWND>(wParam))))
+#define ON_WM_KILLFOCUS() \
+    AFX_MSG_HANDLER(WM_KILLFOCUS, self->OnKillFocus(CWnd::FromHandle(reinterpret_cast<HWND>(wParam))))
+#define AFX_MOUSE_HANDLER(message, memberFxn) \
+    AFX_MSG_HANDLER(message, self->memberFxn((UINT)wParam, CPoint((short)LOWORD(lParam), (short)HIWORD(lParam))))
+#define ON_WM_LBUTTONDOWN() AFX_MOUSE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
+#define ON_WM_LBUTTONUP() AFX_MOUSE_HANDLER(WM_LBUTTONUP, OnLButtonUp)
+#define ON_WM_LBUTTONDBLCLK() AFX_MOUSE_HANDLER(WM_LBUTTONDBLCLK, OnLButtonDblClk)
+#define ON_WM_MOUSEMOVE() AFX_MOUSE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
+#define ON_WM_CONTEXTMENU() \
+    AFX_MSG_HANDLER(WM_CONTEXTMENU, self->OnContextMenu(CWnd::FromHandle(reinterpret_cast<HWND>(wParam)), \
+                                                        CPoint((short)LOWORD(lParam), (short)HIWORD(lParam))))
+#define ON_WM_SETCURSOR() \
+    AFX_MSG_HANDLER(WM_SETCURSOR, *result = self->OnSetCursor(CWnd::FromHandle(reinterpret_cast<HWND>(wParam)), \
+                                                              (UINT)LOWORD(lParam), (UINT)HIWORD(lParam)))
+
 // ---------------------------------------------------------------- command targets
 
 class CCmdTarget : public CObject {
@@ -203,6 +223,14 @@ protected:
     HWND m_hWnd;
 };
 
+// ---------------------------------------------------------------- points
+
+class CPoint : public tagPOINT {
+public:
+    CPoint() { x = 0; y = 0; }
+    CPoint(int initX, int initY) { x = initX; y = initY; }
+};
+
 // ---------------------------------------------------------------- windows
 
 class CWnd : public CCmdTarget {
@@ -255,6 +283,11 @@ public:
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
     void UpdateWindow() { ::UpdateWindow(m_hWnd); }
     void ScreenToClient(LPRECT rect) const { ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(rect), 2); }
+    CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+    int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
+    CWnd* SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
+    static CWnd* GetFocus() { return FromHandle(::GetFocus()); }
+    void HideCaret() { ::HideCaret(m_hWnd); }
 
     // Runs the window's original procedure on the message being handled.
     LRESULT Default();
@@ -275,6 +308,15 @@ public:
     BOOL OnEraseBkgnd(CDC*) { return (BOOL)Default(); }
     void OnPaint() { Default(); }
     void OnNcPaint() { Default(); }
+    void OnChar(UINT, UINT, UINT) { Default(); }
+    void OnSetFocus(CWnd*) { Default(); }
+    void OnKillFocus(CWnd*) { Default(); }
+    void OnLButtonDown(UINT, CPoint) { Default(); }
+    void OnLButtonUp(UINT, CPoint) { Default(); }
+    void OnLButtonDblClk(UINT, CPoint) { Default(); }
+    void OnMouseMove(UINT, CPoint) { Default(); }
+    void OnContextMenu(CWnd*, CPoint) { Default(); }
+    BOOL OnSetCursor(CWnd*, UINT, UINT) { return (BOOL)Default(); }
 
 protected:
     static const AFX_MSGMAP* PASCAL GetThisMessageMap();
@@ -367,6 +409,16 @@ class CButton : public CWnd {
 
 class CEdit : public CWnd {
     DECLARE_DYNAMIC(CEdit)
+public:
+    DWORD GetSel() const { return (DWORD)::SendMessageA(m_hWnd, EM_GETSEL, 0, 0); }
+    void GetSel(int& startChar, int& endChar) const;
+    void SetSel(int startChar, int endChar, BOOL noScroll = FALSE);
+    void ReplaceSel(LPCSTR newText, BOOL canUndo = FALSE)
+    { ::SendMessageA(m_hWnd, EM_REPLACESEL, (WPARAM)canUndo, (LPARAM)newText); }
+    void SetMargins(UINT left, UINT right)
+    { ::SendMessageA(m_hWnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(left, right)); }
+    BOOL SetReadOnly(BOOL readOnly = TRUE)
+    { return (BOOL)::SendMessageA(m_hWnd, EM_SETREADONLY, (WPARAM)readOnly, 0); }
 };
 
 // ---------------------------------------------------------------- resources and modules

@@ -454,6 +454,20 @@ IMPLEMENT_DYNAMIC(CStatic, CWnd)
 IMPLEMENT_DYNAMIC(CButton, CWnd)
 IMPLEMENT_DYNAMIC(CEdit, CWnd)
 
+void CEdit::GetSel(int& startChar, int& endChar) const
+{
+    DWORD start = 0, end = 0;
+    ::SendMessageA(m_hWnd, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    startChar = (int)start;
+    endChar = (int)end;
+}
+
+void CEdit::SetSel(int startChar, int endChar, BOOL noScroll)
+{
+    ::SendMessageA(m_hWnd, EM_SETSEL, (WPARAM)startChar, (LPARAM)endChar);
+    if (!noScroll) ::SendMessageA(m_hWnd, EM_SCROLLCARET, 0, 0);
+}
+
 // ---------------------------------------------------------------- resources and modules
 
 namespace {
