@@ -129,6 +129,28 @@ protected: \
     AFX_MSG_HANDLER(WM_GETMINMAXINFO, self->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)))
 #define ON_WM_ERASEBKGND() \
     AFX_MSG_HANDLER(WM_ERASEBKGND, CDC dc; dc.m_hDC = reinterpret_cast<HDC>(wParam); *result = self->OnEraseBkgnd(&dc))
+#define ON_WM_PAINT() AFX_MSG_HANDLER(WM_PAINT, self->OnPaint())
+#define ON_WM_NCPAINT() AFX_MSG_HANDLER(WM_NCPAINT, self->OnNcPaint())
+
+// Keyboard, focus and mouse handlers, with MFC's handler signatures.
+#define ON_WM_CHAR() \
+    AFX_MSG_HANDLER(WM_CHAR, self->OnChar((UINT)wParam, (UINT)LOWORD(lParam), (UINT)HIWORD(lParam)))
+#define ON_WM_SETFOCUS() \
+    AFX_MSG_HANDLER(WM_SETFOCUS, self->OnSetFocus(CWnd::FromHandle(reinterpret_cast<HWND>(wParam))))
+#define ON_WM_KILLFOCUS() \
+    AFX_MSG_HANDLER(WM_KILLFOCUS, self->OnKillFocus(CWnd::FromHandle(reinterpret_cast<HWND>(wParam))))
+#define AFX_MOUSE_HANDLER(message, memberFxn) \
+    AFX_MSG_HANDLER(message, self->memberFxn((UINT)wParam, CPoint((short)LOWORD(lParam), (short)HIWORD(lParam))))
+#define ON_WM_LBUTTONDOWN() AFX_MOUSE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
+#define ON_WM_LBUTTONUP() AFX_MOUSE_HANDLER(WM_LBUTTONUP, OnLButtonUp)
+#define ON_WM_LBUTTONDBLCLK() AFX_MOUSE_HANDLER(WM_LBUTTONDBLCLK, OnLButtonDblClk)
+#define ON_WM_MOUSEMOVE() AFX_MOUSE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
+#define ON_WM_CONTEXTMENU() \
+    AFX_MSG_HANDLER(WM_CONTEXTMENU, self->OnContextMenu(CWnd::FromHandle(reinterpret_cast<HWND>(wParam)), \
+                                                        CPoint((short)LOWORD(lParam), (short)HIWORD(lParam))))
+#define ON_WM_SETCURSOR() \
+    AFX_MSG_HANDLER(WM_SETCURSOR, *result = self->OnSetCursor(CWnd::FromHandle(reinterpret_cast<HWND>(wParam)), \
+                                                              (UINT)LOWORD(lParam), (UINT)HIWORD(lParam)))
 
 // ---------------------------------------------------------------- command targets
 
@@ -146,11 +168,67 @@ protected:
 
 // ---------------------------------------------------------------- device contexts
 
+class CDC;
+
+// A GDI object that its wrapper owns: deleted with the wrapper.
+class CGdiObject {
+public:
+    HGDIOBJ m_hObject = nullptr;
+
+    CGdiObject() = default;
+    virtual ~CGdiObject() { DeleteObject(); }
+    CGdiObject(const CGdiObject&) = delete;
+    CGdiObject& operator=(const CGdiObject&) = delete;
+
+    HGDIOBJ GetSafeHandle() const { return m_hObject; }
+    BOOL DeleteObject();
+};
+
+class CBitmap : public CGdiObject {
+public:
+    operator HBITMAP() const { return static_cast<HBITMAP>(m_hObject); }
+    BOOL CreateCompatibleBitmap(CDC* dc, int width, int height);
+    int GetBitmap(BITMAP* bitmap) const { return ::GetObjectA(m_hObject, sizeof(BITMAP), bitmap); }
+};
+
+// Wraps a device context without owning it, except one that
+// CreateCompatibleDC made, which DeleteDC releases.
 class CDC {
 public:
     HDC m_hDC = nullptr;
+    CDC() = default;
+    virtual ~CDC() = default;
     HDC GetSafeHdc() const { return m_hDC; }
     operator HDC() const { return m_hDC; }
+
+    BOOL CreateCompatibleDC(CDC* dc);
+    BOOL DeleteDC();
+    HGDIOBJ SelectObject(HGDIOBJ object) { return ::SelectObject(m_hDC, object); }
+    BOOL BitBlt(int x, int y, int width, int height, CDC* source, int sourceX, int sourceY, DWORD rop)
+    { return ::BitBlt(m_hDC, x, y, width, height, source ? source->m_hDC : nullptr, sourceX, sourceY, rop); }
+    BOOL GetTextMetrics(LPTEXTMETRICA metrics) const { return ::GetTextMetricsA(m_hDC, metrics); }
+    int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
+    int SaveDC() { return ::SaveDC(m_hDC); }
+    BOOL RestoreDC(int savedDC) { return ::RestoreDC(m_hDC, savedDC); }
+};
+
+// The whole window's device context, border included, released with the
+// wrapper.
+class CWindowDC : public CDC {
+public:
+    explicit CWindowDC(CWnd* wnd);
+    ~CWindowDC() override;
+
+protected:
+    HWND m_hWnd;
+};
+
+// ---------------------------------------------------------------- points
+
+class CPoint : public tagPOINT {
+public:
+    CPoint() { x = 0; y = 0; }
+    CPoint(int initX, int initY) { x = initX; y = initY; }
 };
 
 // ---------------------------------------------------------------- windows
@@ -202,6 +280,14 @@ public:
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr)
     { return ::SetTimer(m_hWnd, id, elapse, proc); }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
+    void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+    void UpdateWindow() { ::UpdateWindow(m_hWnd); }
+    void ScreenToClient(LPRECT rect) const { ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(rect), 2); }
+    CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+    int GetWindowTextLength() const { return ::GetWindowTextLengthA(m_hWnd); }
+    CWnd* SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
+    static CWnd* GetFocus() { return FromHandle(::GetFocus()); }
+    void HideCaret() { ::HideCaret(m_hWnd); }
 
     // Runs the window's original procedure on the message being handled.
     LRESULT Default();
@@ -220,6 +306,17 @@ public:
     void OnSize(UINT, int, int) { Default(); }
     void OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
     BOOL OnEraseBkgnd(CDC*) { return (BOOL)Default(); }
+    void OnPaint() { Default(); }
+    void OnNcPaint() { Default(); }
+    void OnChar(UINT, UINT, UINT) { Default(); }
+    void OnSetFocus(CWnd*) { Default(); }
+    void OnKillFocus(CWnd*) { Default(); }
+    void OnLButtonDown(UINT, CPoint) { Default(); }
+    void OnLButtonUp(UINT, CPoint) { Default(); }
+    void OnLButtonDblClk(UINT, CPoint) { Default(); }
+    void OnMouseMove(UINT, CPoint) { Default(); }
+    void OnContextMenu(CWnd*, CPoint) { Default(); }
+    BOOL OnSetCursor(CWnd*, UINT, UINT) { return (BOOL)Default(); }
 
 protected:
     static const AFX_MSGMAP* PASCAL GetThisMessageMap();
@@ -312,6 +409,16 @@ class CButton : public CWnd {
 
 class CEdit : public CWnd {
     DECLARE_DYNAMIC(CEdit)
+public:
+    DWORD GetSel() const { return (DWORD)::SendMessageA(m_hWnd, EM_GETSEL, 0, 0); }
+    void GetSel(int& startChar, int& endChar) const;
+    void SetSel(int startChar, int endChar, BOOL noScroll = FALSE);
+    void ReplaceSel(LPCSTR newText, BOOL canUndo = FALSE)
+    { ::SendMessageA(m_hWnd, EM_REPLACESEL, (WPARAM)canUndo, (LPARAM)newText); }
+    void SetMargins(UINT left, UINT right)
+    { ::SendMessageA(m_hWnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(left, right)); }
+    BOOL SetReadOnly(BOOL readOnly = TRUE)
+    { return (BOOL)::SendMessageA(m_hWnd, EM_SETREADONLY, (WPARAM)readOnly, 0); }
 };
 
 // ---------------------------------------------------------------- resources and modules

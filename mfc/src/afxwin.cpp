@@ -59,6 +59,44 @@ BOOL CCmdTarget::DispatchToMap(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     return FALSE;
 }
 
+// ---------------------------------------------------------------- device contexts
+
+BOOL CGdiObject::DeleteObject()
+{
+    if (!m_hObject) return FALSE;
+    const BOOL deleted = ::DeleteObject(m_hObject);
+    m_hObject = nullptr;
+    return deleted;
+}
+
+BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height)
+{
+    DeleteObject();
+    m_hObject = ::CreateCompatibleBitmap(dc ? dc->m_hDC : nullptr, width, height);
+    return m_hObject != nullptr;
+}
+
+BOOL CDC::CreateCompatibleDC(CDC* dc)
+{
+    m_hDC = ::CreateCompatibleDC(dc ? dc->m_hDC : nullptr);
+    return m_hDC != nullptr;
+}
+
+BOOL CDC::DeleteDC()
+{
+    if (!m_hDC) return FALSE;
+    const BOOL deleted = ::DeleteDC(m_hDC);
+    m_hDC = nullptr;
+    return deleted;
+}
+
+CWindowDC::CWindowDC(CWnd* wnd) : m_hWnd(wnd ? wnd->m_hWnd : nullptr) { m_hDC = ::GetWindowDC(m_hWnd); }
+
+CWindowDC::~CWindowDC()
+{
+    if (m_hDC) ::ReleaseDC(m_hWnd, m_hDC);
+}
+
 // ---------------------------------------------------------------- window map
 
 namespace {
@@ -415,6 +453,20 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 IMPLEMENT_DYNAMIC(CStatic, CWnd)
 IMPLEMENT_DYNAMIC(CButton, CWnd)
 IMPLEMENT_DYNAMIC(CEdit, CWnd)
+
+void CEdit::GetSel(int& startChar, int& endChar) const
+{
+    DWORD start = 0, end = 0;
+    ::SendMessageA(m_hWnd, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
+    startChar = (int)start;
+    endChar = (int)end;
+}
+
+void CEdit::SetSel(int startChar, int endChar, BOOL noScroll)
+{
+    ::SendMessageA(m_hWnd, EM_SETSEL, (WPARAM)startChar, (LPARAM)endChar);
+    if (!noScroll) ::SendMessageA(m_hWnd, EM_SCROLLCARET, 0, 0);
+}
 
 // ---------------------------------------------------------------- resources and modules
 
