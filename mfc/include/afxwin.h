@@ -130,6 +130,21 @@ protected: \
 #define ON_WM_ERASEBKGND() \
     AFX_MSG_HANDLER(WM_ERASEBKGND, CDC dc; dc.m_hDC = reinterpret_cast<HDC>(wParam); *result = self->OnEraseBkgnd(&dc))
 
+// Non-client area, sizing and owner-drawn controls.
+#define ON_WM_NCCREATE() \
+    AFX_MSG_HANDLER(WM_NCCREATE, *result = self->OnNcCreate(reinterpret_cast<LPCREATESTRUCT>(lParam)))
+#define ON_WM_NCCALCSIZE() \
+    AFX_MSG_HANDLER(WM_NCCALCSIZE, self->OnNcCalcSize((BOOL)wParam, reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)))
+#define ON_WM_SIZING() \
+    AFX_MSG_HANDLER(WM_SIZING, self->OnSizing((UINT)wParam, reinterpret_cast<LPRECT>(lParam)); *result = TRUE)
+#define ON_WM_DRAWITEM() \
+    AFX_MSG_HANDLER(WM_DRAWITEM, self->OnDrawItem((int)wParam, reinterpret_cast<LPDRAWITEMSTRUCT>(lParam)); \
+                    *result = TRUE)
+#define ON_WM_MEASUREITEM() \
+    AFX_MSG_HANDLER(WM_MEASUREITEM, \
+                    self->OnMeasureItem((int)wParam, reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam)); *result = TRUE)
+#define ON_LBN_DBLCLK(id, memberFxn) ON_CONTROL(LBN_DBLCLK, id, memberFxn)
+
 // ---------------------------------------------------------------- command targets
 
 class CCmdTarget : public CObject {
@@ -151,6 +166,13 @@ public:
     HDC m_hDC = nullptr;
     HDC GetSafeHdc() const { return m_hDC; }
     operator HDC() const { return m_hDC; }
+
+    // Text output.
+    int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
+    COLORREF SetTextColor(COLORREF colour) { return ::SetTextColor(m_hDC, colour); }
+    int DrawText(LPCSTR text, int length, LPRECT rect, UINT format)
+    { return ::DrawTextA(m_hDC, text, length, rect, format); }
+    BOOL GetTextMetrics(LPTEXTMETRICA metrics) const { return ::GetTextMetricsA(m_hDC, metrics); }
 };
 
 // ---------------------------------------------------------------- windows
@@ -202,6 +224,9 @@ public:
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr)
     { return ::SetTimer(m_hWnd, id, elapse, proc); }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
+    CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+    void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+    void SetRedraw(BOOL redraw = TRUE) { ::SendMessageA(m_hWnd, WM_SETREDRAW, redraw, 0); }
 
     // Runs the window's original procedure on the message being handled.
     LRESULT Default();
@@ -220,6 +245,15 @@ public:
     void OnSize(UINT, int, int) { Default(); }
     void OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
     BOOL OnEraseBkgnd(CDC*) { return (BOOL)Default(); }
+    BOOL OnNcCreate(LPCREATESTRUCT) { return (BOOL)Default(); }
+    void OnNcCalcSize(BOOL, NCCALCSIZE_PARAMS*) { Default(); }
+    void OnSizing(UINT, LPRECT) { Default(); }
+    // Owner-drawn controls: the parent hands the message back to the control
+    // (OnChildNotify), which draws or measures itself.
+    void OnDrawItem(int controlId, LPDRAWITEMSTRUCT drawItem);
+    void OnMeasureItem(int controlId, LPMEASUREITEMSTRUCT measureItem);
+    // A message that the parent reflects to this control; TRUE when taken.
+    virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) { return FALSE; }
 
 protected:
     static const AFX_MSGMAP* PASCAL GetThisMessageMap();
@@ -312,6 +346,28 @@ class CButton : public CWnd {
 
 class CEdit : public CWnd {
     DECLARE_DYNAMIC(CEdit)
+};
+
+// A list box; owner-drawn ones draw and measure their items in DrawItem and
+// MeasureItem, which the parent's WM_DRAWITEM and WM_MEASUREITEM reach.
+class CListBox : public CWnd {
+    DECLARE_DYNAMIC(CListBox)
+public:
+    int GetCount() const { return (int)SendMessage(LB_GETCOUNT); }
+    int GetCurSel() const { return (int)SendMessage(LB_GETCURSEL); }
+    int SetCurSel(int index) { return (int)SendMessage(LB_SETCURSEL, index); }
+    // Without LBS_HASSTRINGS the text pointer becomes the item's data.
+    int AddString(LPCSTR text) { return (int)SendMessage(LB_ADDSTRING, 0, (LPARAM)text); }
+    void ResetContent() { SendMessage(LB_RESETCONTENT); }
+    DWORD_PTR GetItemData(int index) const { return (DWORD_PTR)SendMessage(LB_GETITEMDATA, index); }
+    int SetItemData(int index, DWORD_PTR data) { return (int)SendMessage(LB_SETITEMDATA, index, (LPARAM)data); }
+    void* GetItemDataPtr(int index) const { return (void*)SendMessage(LB_GETITEMDATA, index); }
+    int SetItemDataPtr(int index, void* data) { return SetItemData(index, (DWORD_PTR)data); }
+    int GetItemHeight(int index) const { return (int)SendMessage(LB_GETITEMHEIGHT, index); }
+
+    virtual void DrawItem(LPDRAWITEMSTRUCT drawItem) {}
+    virtual void MeasureItem(LPMEASUREITEMSTRUCT measureItem) {}
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 };
 
 // ---------------------------------------------------------------- resources and modules
