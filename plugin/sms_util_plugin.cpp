@@ -2,6 +2,7 @@
 
 #include "dialogs/web_browser2.h"
 #include "res/resource.h"
+#include "skin/skin_provider.h"
 #include "sms_service_wnd.h"
 #include "store/message_store.h"
 #include "switch_manager.h"
@@ -99,6 +100,7 @@ void CSmsUtilPlugin::InitPlugin()
 
     // Every adapter of the type, also those the server's calls make, is ours.
     SwitchManager::getInstance()->RegisterAdapterFactory(SMS_ADAPTER_TYPE, &AdapterFactory());
+    CSkinProvider::Instance().SetUseSkin(1);
 
     if (images) ImageList_Destroy(images);
 }

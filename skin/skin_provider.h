@@ -33,7 +33,14 @@ private:
     CSkinProvider();
     ~CSkinProvider() = delete;
 
+    // Makes the looked-up font the current one; the one it replaces is kept
+    // one lookup longer, as it may still be selected where it was drawn with.
+    void ReplaceCurrentFont(const LOGFONTA& font);
+
     LOGFONTA m_defaultFont;
     HFONT m_hCurrentFont = nullptr;
     int m_bUseSkin = 0;
+    HFONT m_hDefaultFont = nullptr;
+    HFONT m_hPreviousFont = nullptr;
+    LOGFONTA m_currentFont;
 };

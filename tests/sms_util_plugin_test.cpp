@@ -5,6 +5,7 @@
 #include "plugin/sms_util_plugin.h"
 #include "plugin/window_registry.h"
 #include "registry_probe.h"
+#include "skin/skin_provider.h"
 #include "store/message_store.h"
 #include "switch_manager.h"
 #include "test_host.h"
@@ -103,6 +104,14 @@ TEST_F(PluginCoreTest, SecondGetPluginBecomesThePluginOfTheModule)
     host.Send(second, IXA_MESSAGE_OFFLINE);
     second->ExitPlugin();
     delete second;
+}
+
+TEST_F(PluginCoreTest, InitialisationSwitchesSkinLookupsOn)
+{
+    plugin->ExitPlugin();
+    CSkinProvider::Instance().SetUseSkin(0);
+    plugin->InitPlugin();
+    EXPECT_EQ(1, CSkinProvider::Instance().GetUseSkin());
 }
 
 TEST_F(PluginCoreTest, ContactNames)
