@@ -129,6 +129,8 @@ protected: \
     AFX_MSG_HANDLER(WM_GETMINMAXINFO, self->OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam)))
 #define ON_WM_ERASEBKGND() \
     AFX_MSG_HANDLER(WM_ERASEBKGND, CDC dc; dc.m_hDC = reinterpret_cast<HDC>(wParam); *result = self->OnEraseBkgnd(&dc))
+#define ON_WM_PAINT() AFX_MSG_HANDLER(WM_PAINT, self->OnPaint())
+#define ON_WM_NCPAINT() AFX_MSG_HANDLER(WM_NCPAINT, self->OnNcPaint())
 
 // Non-client area, sizing and owner-drawn controls.
 #define ON_WM_NCCREATE() \
@@ -161,18 +163,64 @@ protected:
 
 // ---------------------------------------------------------------- device contexts
 
+class CDC;
+
+// A GDI object that its wrapper owns: deleted with the wrapper.
+class CGdiObject {
+public:
+    HGDIOBJ m_hObject = nullptr;
+
+    CGdiObject() = default;
+    virtual ~CGdiObject() { DeleteObject(); }
+    CGdiObject(const CGdiObject&) = delete;
+    CGdiObject& operator=(const CGdiObject&) = delete;
+
+    HGDIOBJ GetSafeHandle() const { return m_hObject; }
+    BOOL DeleteObject();
+};
+
+class CBitmap : public CGdiObject {
+public:
+    operator HBITMAP() const { return static_cast<HBITMAP>(m_hObject); }
+    BOOL CreateCompatibleBitmap(CDC* dc, int width, int height);
+    int GetBitmap(BITMAP* bitmap) const { return ::GetObjectA(m_hObject, sizeof(BITMAP), bitmap); }
+};
+
+// Wraps a device context without owning it, except one that
+// CreateCompatibleDC made, which DeleteDC releases.
 class CDC {
 public:
     HDC m_hDC = nullptr;
+    CDC() = default;
+    virtual ~CDC() = default;
     HDC GetSafeHdc() const { return m_hDC; }
     operator HDC() const { return m_hDC; }
 
-    // Text output.
+    BOOL CreateCompatibleDC(CDC* dc);
+    BOOL DeleteDC();
+    HGDIOBJ SelectObject(HGDIOBJ object) { return ::SelectObject(m_hDC, object); }
+    BOOL BitBlt(int x, int y, int width, int height, CDC* source, int sourceX, int sourceY, DWORD rop)
+    { return ::BitBlt(m_hDC, x, y, width, height, source ? source->m_hDC : nullptr, sourceX, sourceY, rop); }
+    BOOL GetTextMetrics(LPTEXTMETRICA metrics) const { return ::GetTextMetricsA(m_hDC, metrics); }
     int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
+    int SaveDC() { return ::SaveDC(m_hDC); }
+    BOOL RestoreDC(int savedDC) { return ::RestoreDC(m_hDC, savedDC); }
+
+    // Text output.
     COLORREF SetTextColor(COLORREF colour) { return ::SetTextColor(m_hDC, colour); }
     int DrawText(LPCSTR text, int length, LPRECT rect, UINT format)
     { return ::DrawTextA(m_hDC, text, length, rect, format); }
-    BOOL GetTextMetrics(LPTEXTMETRICA metrics) const { return ::GetTextMetricsA(m_hDC, metrics); }
+};
+
+// The whole window's device context, border included, released with the
+// wrapper.
+class CWindowDC : public CDC {
+public:
+    explicit CWindowDC(CWnd* wnd);
+    ~CWindowDC() override;
+
+protected:
+    HWND m_hWnd;
 };
 
 // ---------------------------------------------------------------- windows
@@ -224,8 +272,10 @@ public:
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr)
     { return ::SetTimer(m_hWnd, id, elapse, proc); }
     BOOL KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
-    CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
     void Invalidate(BOOL erase = TRUE) { ::InvalidateRect(m_hWnd, nullptr, erase); }
+    void UpdateWindow() { ::UpdateWindow(m_hWnd); }
+    void ScreenToClient(LPRECT rect) const { ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(rect), 2); }
+    CWnd* GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
     void SetRedraw(BOOL redraw = TRUE) { ::SendMessageA(m_hWnd, WM_SETREDRAW, redraw, 0); }
 
     // Runs the window's original procedure on the message being handled.
@@ -245,6 +295,8 @@ public:
     void OnSize(UINT, int, int) { Default(); }
     void OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
     BOOL OnEraseBkgnd(CDC*) { return (BOOL)Default(); }
+    void OnPaint() { Default(); }
+    void OnNcPaint() { Default(); }
     BOOL OnNcCreate(LPCREATESTRUCT) { return (BOOL)Default(); }
     void OnNcCalcSize(BOOL, NCCALCSIZE_PARAMS*) { Default(); }
     void OnSizing(UINT, LPRECT) { Default(); }

@@ -59,6 +59,44 @@ BOOL CCmdTarget::DispatchToMap(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     return FALSE;
 }
 
+// ---------------------------------------------------------------- device contexts
+
+BOOL CGdiObject::DeleteObject()
+{
+    if (!m_hObject) return FALSE;
+    const BOOL deleted = ::DeleteObject(m_hObject);
+    m_hObject = nullptr;
+    return deleted;
+}
+
+BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height)
+{
+    DeleteObject();
+    m_hObject = ::CreateCompatibleBitmap(dc ? dc->m_hDC : nullptr, width, height);
+    return m_hObject != nullptr;
+}
+
+BOOL CDC::CreateCompatibleDC(CDC* dc)
+{
+    m_hDC = ::CreateCompatibleDC(dc ? dc->m_hDC : nullptr);
+    return m_hDC != nullptr;
+}
+
+BOOL CDC::DeleteDC()
+{
+    if (!m_hDC) return FALSE;
+    const BOOL deleted = ::DeleteDC(m_hDC);
+    m_hDC = nullptr;
+    return deleted;
+}
+
+CWindowDC::CWindowDC(CWnd* wnd) : m_hWnd(wnd ? wnd->m_hWnd : nullptr) { m_hDC = ::GetWindowDC(m_hWnd); }
+
+CWindowDC::~CWindowDC()
+{
+    if (m_hDC) ::ReleaseDC(m_hWnd, m_hDC);
+}
+
 // ---------------------------------------------------------------- window map
 
 namespace {
