@@ -3,24 +3,24 @@
 #include "res/resource.h"
 #include "store/sms_record.h"
 
-BEGIN_MESSAGE_MAP(CMessageHistoryPopup, CResizableDialog)
+BEGIN_MESSAGE_MAP(CMessageHistoryPopup, CSkinFrameDialog)
     ON_WM_NCCREATE()
     ON_WM_NCCALCSIZE()
     ON_WM_SIZING()
     ON_LBN_DBLCLK(IDC_HISTORY_LIST, OnListDblClk)
 END_MESSAGE_MAP()
 
-CMessageHistoryPopup::CMessageHistoryPopup(CWnd* parent) : CResizableDialog(IDD_HISTORY_POPUP, parent) {}
+CMessageHistoryPopup::CMessageHistoryPopup(CWnd* parent) : CSkinFrameDialog(IDD_HISTORY_POPUP, parent) {}
 
 void CMessageHistoryPopup::DoDataExchange(CDataExchange* dx)
 {
-    CResizableDialog::DoDataExchange(dx);
+    CSkinFrameDialog::DoDataExchange(dx);
     DDX_Control(dx, IDC_HISTORY_LIST, m_list);
 }
 
 BOOL CMessageHistoryPopup::OnInitDialog()
 {
-    const BOOL result = CResizableDialog::OnInitDialog();
+    const BOOL result = CSkinFrameDialog::OnInitDialog();
     // The list always fills the popup.
     AnchorControl(IDC_HISTORY_LIST, AnchorTopLeft, AnchorBottomRight);
     return result;

@@ -4,13 +4,13 @@
 #pragma once
 #include "afxwin.h"
 #include "controls/message_history_list.h"
-#include "skin/resizable_dialog.h"
+#include "skin/skin_frame_dialog.h"
 
 // Popup to owner: insert this text. wParam 0, lParam a NUL-terminated copy of
 // the text, valid only while the message is handled.
 #define WM_SMS_INSERTTEXT (WM_USER + 1000)
 
-class CMessageHistoryPopup : public CResizableDialog {
+class CMessageHistoryPopup : public CSkinFrameDialog {
 public:
     explicit CMessageHistoryPopup(CWnd* parent = nullptr);
 
