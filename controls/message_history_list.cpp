@@ -116,10 +116,7 @@ CSmsRecord* CMessageHistoryList::GetRecord(int index) const
 void CMessageHistoryList::ClearHistory()
 {
     const int count = GetCount();
-    for (int index = 0; index < count; ++index) {
-        delete GetRecord(index);
-        SetItemDataPtr(index, nullptr);
-    }
+    for (int index = 0; index < count; ++index) delete GetRecord(index);
     ResetContent();
 }
 
