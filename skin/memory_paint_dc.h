@@ -15,8 +15,6 @@ public:
     CMemoryPaintDC(const CMemoryPaintDC&) = delete;
     CMemoryPaintDC& operator=(const CMemoryPaintDC&) = delete;
 
-    const PAINTSTRUCT& GetPaintStruct() const { return m_paint; }
-
 private:
     CDC m_paintDC; // the window's, from the paint start; not owned
     CWnd* m_pWnd;

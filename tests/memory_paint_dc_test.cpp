@@ -58,23 +58,6 @@ TEST(MemoryPaintDCTest, PictureReachesTheWholeClientAreaOnlyWhenThePaintEnds)
         EXPECT_EQ(ColourText(kNew), ColourText(after.At(corner.x, corner.y))) << "at " << corner.x << "," << corner.y;
 }
 
-TEST(MemoryPaintDCTest, OnlyTheInvalidPartIsReplaced)
-{
-    // The copy covers the whole bitmap, but the paint device context clips it
-    // to what was invalid: the rest keeps what it showed.
-    CFillWindow window;
-    ASSERT_TRUE(window.CreateEx(0, nullptr, "paint", WS_POPUP | WS_VISIBLE, RECT{40, 40, 40 + 120, 40 + 80}, nullptr, 0));
-    window.UpdateWindow();
-    window.m_colour = kNew;
-    RECT part = {60, 0, 120, 80};
-    InvalidateRect(window, &part, FALSE);
-    window.UpdateWindow();
-    CPixelSnapshot after(window, false);
-    EXPECT_EQ(ColourText(kOld), ColourText(after.At(59, 40)));
-    EXPECT_EQ(ColourText(kNew), ColourText(after.At(60, 40)));
-    EXPECT_EQ(ColourText(kNew), ColourText(after.At(119, 79)));
-}
-
 TEST(MemoryPaintDCTest, PaintsLeaveNoGdiObjectsBehind)
 {
     CFillWindow window;

@@ -18,7 +18,8 @@ public:
     CTestFrameDialog() : CSkinFrameDialog(kFrameTemplate) {}
 };
 
-// Shown without activation: activation has the system draw a frame of its own.
+// Shown without activation, whose default handling repaints the system's own
+// frame; only the dialog's painting is under test here.
 void ShowAt(HWND window, int x, int y, int width, int height)
 {
     SetWindowPos(window, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
