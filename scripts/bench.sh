@@ -7,3 +7,6 @@ rm -rf "$work" && mkdir -p "$work"
 cd "$build/win/bin"
 echo "store under Wine (microseconds per call, best of three runs):"
 "$here/wine-run" store_bench.exe "Z:$work" 2>/dev/null | tr -d '\r'
+echo
+echo "history popup under Wine (best of 50 fills):"
+"$here/wine-run" history_bench.exe "Z:$work" 2>/dev/null | tr -d '\r'

@@ -145,14 +145,16 @@ bool CMessageStore::ListHistory(const char* peer, std::list<CSmsRecord*>& record
     DBT key = Bytes(peer, strlen(peer));
     DBT data = Empty();
     if (session.Cursor()->c_get(session.Cursor(), &key, &data, DB_SET) != 0) return false;
+    // The peer's values run newest first, so the walk stops as soon as it
+    // has the newest `maximum`: a long history costs no more than a short
+    // one. A maximum of 0 goes negative here and never stops the walk.
     for (;;) {
         CSmsRecord* record = new CSmsRecord;
         CByteReader reader(data.data, static_cast<int>(data.size));
         record->Load(reader);
         records.push_front(record);
-        if (session.Cursor()->c_get(session.Cursor(), &key, &data, DB_NEXT_DUP) != 0) break;
-        // A maximum of 0 goes negative here and never stops the walk.
         if (--maximum == 0) break;
+        if (session.Cursor()->c_get(session.Cursor(), &key, &data, DB_NEXT_DUP) != 0) break;
     }
     return true;
 }

@@ -90,6 +90,39 @@ int RecordingDbCreate(DB** db, DB_ENV* environment, u_int32_t flags)
 
 int FailingDbCreate(DB**, DB_ENV*, u_int32_t) { return ENOMEM; }
 
+// Counts the cursor reads of every handle that the store makes.
+typedef int (*DbCursorFunction)(DB*, DB_TXN*, DBC**, u_int32_t);
+typedef int (*CursorGetFunction)(DBC*, DBT*, DBT*, u_int32_t);
+DbCursorFunction g_realCursor;
+CursorGetFunction g_realCursorGet;
+int g_cursorGets;
+
+int CountingCursorGet(DBC* cursor, DBT* key, DBT* data, u_int32_t flags)
+{
+    ++g_cursorGets;
+    return g_realCursorGet(cursor, key, data, flags);
+}
+
+int CountingCursor(DB* db, DB_TXN* transaction, DBC** cursor, u_int32_t flags)
+{
+    const int result = g_realCursor(db, transaction, cursor, flags);
+    if (result == 0) {
+        g_realCursorGet = (*cursor)->c_get;
+        (*cursor)->c_get = CountingCursorGet;
+    }
+    return result;
+}
+
+int CountingDbCreate(DB** db, DB_ENV* environment, u_int32_t flags)
+{
+    const int result = DataModuleDbCreate()(db, environment, flags);
+    if (result == 0) {
+        g_realCursor = (*db)->cursor;
+        (*db)->cursor = CountingCursor;
+    }
+    return result;
+}
+
 } // namespace
 
 TEST_F(StoreTest, FirstHistoryCreatesTheFile)
@@ -119,6 +152,29 @@ TEST_F(StoreTest, HistoryIsListedOldestFirstWithinTheMaximum)
     EXPECT_EQ((std::vector<std::string>{"three"}), Texts(newest));
     auto two = History("10002", 2);
     EXPECT_EQ((std::vector<std::string>{"two", "three"}), Texts(two));
+}
+
+// The newest come first under the peer, so a walk for the newest n reads n
+// values and no more, however long the history is.
+TEST_F(StoreTest, HistoryReadsNoMoreValuesThanItLists)
+{
+    for (int n = 0; n < 150; ++n) {
+        CSmsRecord record = Record(1, "10002", "t", std::to_string(n).c_str());
+        ASSERT_TRUE(CMessageStore::AddHistory(record));
+    }
+    CMessageStore::SetDbCreate(CountingDbCreate);
+    g_cursorGets = 0;
+    auto newest = History("10002", 100);
+    EXPECT_EQ(100, g_cursorGets) << "one positioning read and 99 steps";
+    std::vector<std::string> texts = Texts(newest);
+    ASSERT_EQ(100u, texts.size());
+    EXPECT_EQ("50", texts.front());
+    EXPECT_EQ("149", texts.back());
+
+    g_cursorGets = 0;
+    auto all = History("10002", 0);
+    EXPECT_EQ(151, g_cursorGets) << "no limit: every value and the step that finds no more";
+    EXPECT_EQ(150u, Texts(all).size());
 }
 
 TEST_F(StoreTest, UnreadIsTakenOldestFirstAndSaysWhetherMoreIsLeft)

@@ -151,6 +151,20 @@ protected: \
 #define ON_WM_SETCURSOR() \
     AFX_MSG_HANDLER(WM_SETCURSOR, *result = self->OnSetCursor(CWnd::FromHandle(reinterpret_cast<HWND>(wParam)), \
                                                               (UINT)LOWORD(lParam), (UINT)HIWORD(lParam)))
+// Non-client area, sizing and owner-drawn controls.
+#define ON_WM_NCCREATE() \
+    AFX_MSG_HANDLER(WM_NCCREATE, *result = self->OnNcCreate(reinterpret_cast<LPCREATESTRUCT>(lParam)))
+#define ON_WM_NCCALCSIZE() \
+    AFX_MSG_HANDLER(WM_NCCALCSIZE, self->OnNcCalcSize((BOOL)wParam, reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)))
+#define ON_WM_SIZING() \
+    AFX_MSG_HANDLER(WM_SIZING, self->OnSizing((UINT)wParam, reinterpret_cast<LPRECT>(lParam)); *result = TRUE)
+#define ON_WM_DRAWITEM() \
+    AFX_MSG_HANDLER(WM_DRAWITEM, self->OnDrawItem((int)wParam, reinterpret_cast<LPDRAWITEMSTRUCT>(lParam)); \
+                    *result = TRUE)
+#define ON_WM_MEASUREITEM() \
+    AFX_MSG_HANDLER(WM_MEASUREITEM, \
+                    self->OnMeasureItem((int)wParam, reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam)); *result = TRUE)
+#define ON_LBN_DBLCLK(id, memberFxn) ON_CONTROL(LBN_DBLCLK, id, memberFxn)
 
 // ---------------------------------------------------------------- command targets
 
@@ -210,6 +224,11 @@ public:
     int SetBkMode(int mode) { return ::SetBkMode(m_hDC, mode); }
     int SaveDC() { return ::SaveDC(m_hDC); }
     BOOL RestoreDC(int savedDC) { return ::RestoreDC(m_hDC, savedDC); }
+
+    // Text output.
+    COLORREF SetTextColor(COLORREF colour) { return ::SetTextColor(m_hDC, colour); }
+    int DrawText(LPCSTR text, int length, LPRECT rect, UINT format)
+    { return ::DrawTextA(m_hDC, text, length, rect, format); }
 };
 
 // The whole window's device context, border included, released with the
@@ -288,6 +307,7 @@ public:
     CWnd* SetFocus() { return FromHandle(::SetFocus(m_hWnd)); }
     static CWnd* GetFocus() { return FromHandle(::GetFocus()); }
     void HideCaret() { ::HideCaret(m_hWnd); }
+    void SetRedraw(BOOL redraw = TRUE) { ::SendMessageA(m_hWnd, WM_SETREDRAW, redraw, 0); }
 
     // Runs the window's original procedure on the message being handled.
     LRESULT Default();
@@ -317,6 +337,15 @@ public:
     void OnMouseMove(UINT, CPoint) { Default(); }
     void OnContextMenu(CWnd*, CPoint) { Default(); }
     BOOL OnSetCursor(CWnd*, UINT, UINT) { return (BOOL)Default(); }
+    BOOL OnNcCreate(LPCREATESTRUCT) { return (BOOL)Default(); }
+    void OnNcCalcSize(BOOL, NCCALCSIZE_PARAMS*) { Default(); }
+    void OnSizing(UINT, LPRECT) { Default(); }
+    // Owner-drawn controls: the parent hands the message back to the control
+    // (OnChildNotify), which draws or measures itself.
+    void OnDrawItem(int controlId, LPDRAWITEMSTRUCT drawItem);
+    void OnMeasureItem(int controlId, LPMEASUREITEMSTRUCT measureItem);
+    // A message that the parent reflects to this control; TRUE when taken.
+    virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) { return FALSE; }
 
 protected:
     static const AFX_MSGMAP* PASCAL GetThisMessageMap();
@@ -419,6 +448,28 @@ public:
     { ::SendMessageA(m_hWnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(left, right)); }
     BOOL SetReadOnly(BOOL readOnly = TRUE)
     { return (BOOL)::SendMessageA(m_hWnd, EM_SETREADONLY, (WPARAM)readOnly, 0); }
+};
+
+// A list box; owner-drawn ones draw and measure their items in DrawItem and
+// MeasureItem, which the parent's WM_DRAWITEM and WM_MEASUREITEM reach.
+class CListBox : public CWnd {
+    DECLARE_DYNAMIC(CListBox)
+public:
+    int GetCount() const { return (int)SendMessage(LB_GETCOUNT); }
+    int GetCurSel() const { return (int)SendMessage(LB_GETCURSEL); }
+    int SetCurSel(int index) { return (int)SendMessage(LB_SETCURSEL, index); }
+    // Without LBS_HASSTRINGS the text pointer becomes the item's data.
+    int AddString(LPCSTR text) { return (int)SendMessage(LB_ADDSTRING, 0, (LPARAM)text); }
+    void ResetContent() { SendMessage(LB_RESETCONTENT); }
+    DWORD_PTR GetItemData(int index) const { return (DWORD_PTR)SendMessage(LB_GETITEMDATA, index); }
+    int SetItemData(int index, DWORD_PTR data) { return (int)SendMessage(LB_SETITEMDATA, index, (LPARAM)data); }
+    void* GetItemDataPtr(int index) const { return (void*)SendMessage(LB_GETITEMDATA, index); }
+    int SetItemDataPtr(int index, void* data) { return SetItemData(index, (DWORD_PTR)data); }
+    int GetItemHeight(int index) const { return (int)SendMessage(LB_GETITEMHEIGHT, index); }
+
+    virtual void DrawItem(LPDRAWITEMSTRUCT drawItem) {}
+    virtual void MeasureItem(LPMEASUREITEMSTRUCT measureItem) {}
+    BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 };
 
 // ---------------------------------------------------------------- resources and modules

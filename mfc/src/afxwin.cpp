@@ -192,14 +192,10 @@ AFX_WINDOW_MAP_COUNTS AFXAPI AfxGetWindowMapCounts()
 
 IMPLEMENT_DYNCREATE(CWnd, CCmdTarget)
 
-const AFX_MSGMAP* PASCAL CWnd::GetThisMessageMap()
-{
-    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, nullptr}};
-    static const AFX_MSGMAP messageMap = {&CCmdTarget::GetThisMessageMap, &entries[0]};
-    return &messageMap;
-}
-
-const AFX_MSGMAP* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
+BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
+    ON_WM_DRAWITEM()
+    ON_WM_MEASUREITEM()
+END_MESSAGE_MAP()
 
 CWnd::~CWnd()
 {
@@ -301,6 +297,29 @@ void CWnd::GetWindowText(CString& text) const
 }
 
 CWnd* CWnd::GetDlgItem(int id) const { return FromHandle(::GetDlgItem(m_hWnd, id)); }
+
+void CWnd::OnDrawItem(int, LPDRAWITEMSTRUCT drawItem)
+{
+    if (drawItem->CtlType != ODT_MENU) {
+        CWnd* control = FromHandlePermanent(drawItem->hwndItem);
+        const MSG& current = AfxGetThreadState()->m_lastSentMsg;
+        LRESULT result = 0;
+        if (control && control->OnChildNotify(current.message, current.wParam, current.lParam, &result)) return;
+    }
+    Default();
+}
+
+void CWnd::OnMeasureItem(int controlId, LPMEASUREITEMSTRUCT measureItem)
+{
+    // The structure names no window: the control is found by its id.
+    if (measureItem->CtlType != ODT_MENU) {
+        CWnd* control = FromHandlePermanent(::GetDlgItem(m_hWnd, controlId));
+        const MSG& current = AfxGetThreadState()->m_lastSentMsg;
+        LRESULT result = 0;
+        if (control && control->OnChildNotify(current.message, current.wParam, current.lParam, &result)) return;
+    }
+    Default();
+}
 
 
 BOOL CWnd::SetWindowPos(const CWnd* insertAfter, int x, int y, int cx, int cy, UINT flags)
@@ -453,6 +472,23 @@ void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 IMPLEMENT_DYNAMIC(CStatic, CWnd)
 IMPLEMENT_DYNAMIC(CButton, CWnd)
 IMPLEMENT_DYNAMIC(CEdit, CWnd)
+IMPLEMENT_DYNAMIC(CListBox, CWnd)
+
+BOOL CListBox::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    switch (message) {
+    case WM_DRAWITEM:
+        DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));
+        break;
+    case WM_MEASUREITEM:
+        MeasureItem(reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam));
+        break;
+    default:
+        return CWnd::OnChildNotify(message, wParam, lParam, result);
+    }
+    if (result) *result = TRUE;
+    return TRUE;
+}
 
 void CEdit::GetSel(int& startChar, int& endChar) const
 {
