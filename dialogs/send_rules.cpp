@@ -1,21 +1,11 @@
 #include "send_rules.h"
 
+#include "controls/sms_text_edit.h"
 #include "res/resource.h"
-
-#include <windows.h>
 
 #include <cstdio>
 
 namespace SendRules {
-
-int CharacterCount(const char* text)
-{
-    int count = 0;
-    for (const char* at = text; at && *at; ++count) at = ::CharNextA(at);
-    return count;
-}
-
-bool IsWide(const char* text) { return CharacterCount(text) != static_cast<int>(strlen(text ? text : "")); }
 
 CString SignaturePrefix(const char* signature)
 {
@@ -26,10 +16,10 @@ CString SignaturePrefix(const char* signature)
 
 Limits LimitsBeside(const char* otherPart)
 {
-    const int used = CharacterCount(otherPart);
+    const int used = SmsCharCount(otherPart);
     Limits limits;
     limits.wide = WIDE_LIMIT - used;
-    limits.narrow = IsWide(otherPart) ? WIDE_LIMIT - used : NARROW_LIMIT - used;
+    limits.narrow = SmsIsWideText(otherPart) ? WIDE_LIMIT - used : NARROW_LIMIT - used;
     if (limits.wide < 0) limits.wide = 0;
     if (limits.narrow < 0) limits.narrow = 0;
     return limits;
@@ -48,11 +38,11 @@ CString CounterText(const char* signature, const char* message)
         count.Format("%d", SHOWN_WIDE_LIMIT);
     } else {
         const CString whole = SignaturePrefix(signature) + message;
-        const bool wide = IsWide(whole);
+        const bool wide = SmsIsWideText(whole);
         line.LoadString(wide ? IDS_COUNTER_CHINESE : IDS_COUNTER_SINGLE_BYTE);
         limit.Format("%d", wide ? SHOWN_WIDE_LIMIT : SHOWN_NARROW_LIMIT);
         // The service's own 2 characters count as the user's.
-        count.Format("%d", CharacterCount(whole) + 2);
+        count.Format("%d", SmsCharCount(whole) + 2);
     }
     line.Replace("[?]", limit);
     line.Replace("(?)", count);

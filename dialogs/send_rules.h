@@ -21,11 +21,6 @@ struct Limits {
     int narrow;
 };
 
-// Characters of the multibyte code page: a double-byte character counts one.
-int CharacterCount(const char* text);
-// Whether the text holds a double-byte character.
-bool IsWide(const char* text);
-
 // The signature followed by ":", or nothing for an empty signature.
 CString SignaturePrefix(const char* signature);
 // The limits of one field, given the other field's part of the message.

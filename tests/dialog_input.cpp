@@ -22,6 +22,22 @@ HWND KeyTarget(HWND dialog, HWND focus)
     return first ? first : dialog;
 }
 
+// Wine's IsDialogMessageA turns each byte of a double-byte character into
+// "?", so such a character's two WM_CHARs go straight to their window, as
+// the dialog manager would hand them on.
+bool IsDoubleByteCharPart(const MSG& message)
+{
+    static HWND leadWindow = nullptr;
+    if (message.message != WM_CHAR) return false;
+    if (leadWindow == message.hwnd) {
+        leadWindow = nullptr;
+        return true;
+    }
+    if (!IsDBCSLeadByte(static_cast<BYTE>(message.wParam))) return false;
+    leadWindow = message.hwnd;
+    return true;
+}
+
 } // namespace
 
 void PumpDialogMessages()
@@ -36,7 +52,8 @@ void PumpDialogMessages()
         }
         if (message.message == WM_TIMER || message.message == kSystemTimer) continue;
         HWND root = message.hwnd ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-        if (root && IsDialogWindow(root) && ::IsDialogMessageA(root, &message)) continue;
+        if (root && IsDialogWindow(root) && !IsDoubleByteCharPart(message) && ::IsDialogMessageA(root, &message))
+            continue;
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);
     }

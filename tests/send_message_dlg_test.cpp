@@ -65,6 +65,8 @@ protected:
         const WPARAM code = static_cast<unsigned char>(gbk[0]) << 8 | static_cast<unsigned char>(gbk[1]);
         SendMessageA(field, WM_IME_CHAR, code, 1);
         SendMessageA(field, WM_IME_ENDCOMPOSITION, 0, 0);
+        // The edit turns an input-method character into WM_CHARs of its bytes.
+        PumpDialogMessages();
     }
     void Click(UINT id) { SendMessageA(GetDlgItem(window, id), BM_CLICK, 0, 0); }
     bool Checked(UINT id) { return SendMessageA(GetDlgItem(window, id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -299,15 +301,17 @@ TEST_F(SendDialogTest, YearAndMonthChangesClampTheDay)
     Click(IDC_SEND_SCHEDULE_CHECK);
     HWND year = GetDlgItem(window, IDC_SEND_YEAR), month = GetDlgItem(window, IDC_SEND_MONTH),
          day = GetDlgItem(window, IDC_SEND_DAY);
-    SetWindowTextA(year, "2028");
+    // A field tells the dialog of its change when it loses the focus.
+    auto change = [this](HWND field, const char* value) {
+        SetFocus(field);
+        SetWindowTextA(field, value);
+        SetFocus(message);
+    };
     SetWindowTextA(day, "31");
-    SetFocus(month);
-    SetWindowTextA(month, "2");
-    SetFocus(message); // the month's focus loss tells the dialog
+    change(year, "2028");
+    change(month, "2");
     EXPECT_EQ(29, atoi(Text(day).c_str())) << "February of a leap year";
-    SetFocus(year);
-    SetWindowTextA(year, "2027");
-    SetFocus(message);
+    change(year, "2027");
     EXPECT_EQ(28, atoi(Text(day).c_str()));
 }
 
@@ -350,7 +354,7 @@ TEST_F(SendDialogTest, ConnectedAtTenSecondsSendsAtTwelve)
     Click(IDC_SEND_SEND);
     EXPECT_TRUE(IsIconic(window)) << "minimised while sending";
     EXPECT_EQ("正在发送，请稍候...", Text(window));
-    EXPECT_TRUE(SendMessageA(message, EM_GETOPTIONS, 0, 0) & ECO_READONLY);
+    EXPECT_TRUE(GetWindowLongA(message, GWL_STYLE) & ES_READONLY);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDC_SEND_SEND)));
     MENUITEMINFOA close = {sizeof close, MIIM_STATE};
     GetMenuItemInfoA(GetSystemMenu(window, FALSE), SC_CLOSE, FALSE, &close);
@@ -384,7 +388,7 @@ TEST_F(SendDialogTest, NeverConnectedCallsAtOpenStartAndFourteenThenTimesOutAtTh
     EXPECT_EQ("发短信", Text(window));
     EXPECT_FALSE(IsIconic(window));
     EXPECT_EQ("hi", Text(message)) << "the text is kept";
-    EXPECT_FALSE(SendMessageA(message, EM_GETOPTIONS, 0, 0) & ECO_READONLY);
+    EXPECT_FALSE(GetWindowLongA(message, GWL_STYLE) & ES_READONLY);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_SEND_SEND)));
 
     // A second attempt reuses the adapter, which may have connected since.

@@ -19,14 +19,6 @@ TEST(SendRulesTest, SendRequestBytes)
         << "text unchanged, the schedule after a 1";
 }
 
-TEST(SendRulesTest, CharactersCountDoubleByteOnce)
-{
-    EXPECT_EQ(4, CharacterCount("张三ab"));
-    EXPECT_EQ(0, CharacterCount(""));
-    EXPECT_TRUE(IsWide("a张"));
-    EXPECT_FALSE(IsWide("ab:\r\n"));
-}
-
 TEST(SendRulesTest, EachFieldGetsWhatTheOtherLeaves)
 {
     const struct {
@@ -57,7 +49,8 @@ TEST(SendRulesTest, CounterCountsPrefixAndMessageAndTheServicesTwo)
     EXPECT_EQ(free + "每条（包括签名）最多 140 个英文字符，您的消息共 15 个英文字符",
               (const char*)CounterText("abc", "123456789"))
         << "the prefix abc: counts";
-    EXPECT_EQ(free + "每条（包括签名）最多 70 个汉字，您的消息共 7 个汉字", (const char*)CounterText("张", "你好ab"));
+    EXPECT_EQ(free + "每条（包括签名）最多 70 个汉字，您的消息共 8 个汉字", (const char*)CounterText("张", "你好ab"))
+        << "张:你好ab is six characters";
 }
 
 TEST(SendRulesTest, ScheduledTimeAndSentRecords)

@@ -73,6 +73,22 @@ void MakeDirectories(const CString& path)
         if (path[i] == '\\') CreateDirectoryA(path.Left(i), nullptr);
 }
 
+// Wine's IsDialogMessageA turns each byte of a double-byte character into
+// "?", so such a character's two WM_CHARs go straight to their window, as
+// the dialog manager would hand them on.
+bool IsDoubleByteCharPart(const MSG& message)
+{
+    static HWND leadWindow = nullptr;
+    if (message.message != WM_CHAR) return false;
+    if (leadWindow == message.hwnd) {
+        leadWindow = nullptr;
+        return true;
+    }
+    if (!IsDBCSLeadByte(static_cast<BYTE>(message.wParam))) return false;
+    leadWindow = message.hwnd;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -136,7 +152,8 @@ int main(int argc, char** argv)
         // modeless dialogs take their keys (Enter, Escape, Tab). The main
         // window is no dialog and sees its keys as they come.
         HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-        if (root && IsDialogWindow(root) && IsDialogMessageA(root, &message)) continue;
+        if (root && IsDialogWindow(root) && !IsDoubleByteCharPart(message) && IsDialogMessageA(root, &message))
+            continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

@@ -156,6 +156,8 @@ protected: \
     AFX_MSG_HANDLER(WM_NCCREATE, *result = self->OnNcCreate(reinterpret_cast<LPCREATESTRUCT>(lParam)))
 #define ON_WM_NCCALCSIZE() \
     AFX_MSG_HANDLER(WM_NCCALCSIZE, self->OnNcCalcSize((BOOL)wParam, reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)))
+#define ON_WM_MOVE() \
+    AFX_MSG_HANDLER(WM_MOVE, self->OnMove((short)LOWORD(lParam), (short)HIWORD(lParam)))
 #define ON_WM_SIZING() \
     AFX_MSG_HANDLER(WM_SIZING, self->OnSizing((UINT)wParam, reinterpret_cast<LPRECT>(lParam)); *result = TRUE)
 #define ON_WM_DRAWITEM() \
@@ -324,6 +326,7 @@ public:
     void OnDestroy() { Default(); }
     void OnTimer(UINT_PTR) { Default(); }
     void OnSize(UINT, int, int) { Default(); }
+    void OnMove(int, int) { Default(); }
     void OnGetMinMaxInfo(MINMAXINFO*) { Default(); }
     BOOL OnEraseBkgnd(CDC*) { return (BOOL)Default(); }
     void OnPaint() { Default(); }
