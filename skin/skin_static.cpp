@@ -14,7 +14,18 @@ const char kFontElement[] = "SkinStaticSMS_Font";
 // it to the window's.
 BEGIN_MESSAGE_MAP(CSkinStatic, CWnd)
     ON_WM_PAINT()
+    ON_MESSAGE(WM_SETTEXT, OnSetText)
 END_MESSAGE_MAP()
+
+// A static paints a new text at once, by itself, outside WM_PAINT: the text
+// is only stored here, and the panel paints it with the next WM_PAINT, off
+// screen, so that the counter never flickers through the plain static.
+LRESULT CSkinStatic::OnSetText(WPARAM, LPARAM text)
+{
+    const LRESULT result = ::DefWindowProcA(m_hWnd, WM_SETTEXT, 0, text);
+    Invalidate(FALSE);
+    return result;
+}
 
 void CSkinStatic::SetMessageAreaHeight(int height, BOOL redraw)
 {

@@ -16,6 +16,7 @@ public:
 
 protected:
     void OnPaint();
+    LRESULT OnSetText(WPARAM, LPARAM text);
     void DrawPanel(CDC* dc);
 
     int m_nMessageAreaHeight = -1;

@@ -189,6 +189,23 @@ TEST(SkinStaticTest, NewBandHeightShowsAtOnceOnlyWhenAskedToRedraw)
     EXPECT_EQ(ColourText(TestSkin::kWhiteBg), ColourText(CPixelSnapshot(panel.m_control, false).At(40, 60)));
 }
 
+TEST(SkinStaticTest, NewTextIsPaintedInTheSkinOnly)
+{
+    CSkinLookups skin(1);
+    CPanel panel(23, "");
+    panel.Paint();
+    // The owner changes the counter's text with every key; the static's own
+    // painting of it must never show.
+    panel.m_control.SetWindowText("changed");
+    panel.m_control.UpdateWindow();
+    CPixelSnapshot shot(panel.m_control, false);
+    const int below = (kHeight - BandBottom(23)) * kWidth;
+    EXPECT_EQ(below, shot.CountOf(TestSkin::kWhiteBg, BandBottom(23), kHeight, 0, kWidth))
+        << "the outer background below the band";
+    EXPECT_GT(shot.CountOf(TestSkin::kFontColour, kMargin, BandBottom(23), 0, kWidth), 0) << "the text in the skin's colour";
+    EXPECT_STREQ("changed", [&] { CString text; panel.m_control.GetWindowText(text); return text; }());
+}
+
 TEST(SkinStaticTest, PaintsLeaveNoGdiObjectsBehind)
 {
     CSkinLookups skin(1);

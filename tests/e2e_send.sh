@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# End to end under Wine: two hosts and the real smsd. 张三 (10001) picks 李四
+# (10002) in the host's list, pastes a message with Chinese text and a line
+# break into the send dialog and presses send; the bytes reach 李四's store
+# unchanged, and 张三's history holds the sent message, both as Debian's
+# native Berkeley DB tools read the files.
+#   e2e_send.sh SMSD BINDIR WORKDIR
+set -uo pipefail
+smsd=$1
+bin=$2
+work=$3
+here=$(cd "$(dirname "$0")" && pwd)
+rm -rf "$work" && mkdir -p "$work"
+fail=0
+
+"$smsd" --listen 127.0.0.1:0 --http 127.0.0.1:0 --port-file "$work/ports" --log "$work/smsd.log" &
+server=$!
+trap 'kill $server 2>/dev/null; wait $server 2>/dev/null' EXIT
+for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.05; done
+read -r switch_port _ < "$work/ports"
+
+check() { # description, text, expected (regex)
+  if grep -qE "$3" <<<"$2"; then echo "PASS: $1"; else echo "FAIL: $1"; echo "$2"; fail=1; fi
+}
+drive() { (cd "$bin" && "$here/../scripts/wine-run" smsdrive.exe "$@") 2>/dev/null | tr -d '\r'; }
+wait_for() { # account control regex
+  for _ in $(seq 30); do
+    drive --account "$1" text "$2" | grep -qE "$3" && return 0
+    sleep 0.3
+  done
+  return 1
+}
+start_host() { # account
+  (cd "$bin" && SMSUTIL_SWITCH_ADDR="127.0.0.1:$switch_port" "$here/../scripts/wine-run" smshost.exe \
+     --account "$1" --data "$work/data/$1" --seconds 60) >"$work/host-$1.out" 2>&1 &
+}
+
+# The controls a person uses: the host's plugin button and contact list, the
+# send dialog's recipient, counter frame, message field and send button.
+plugin_button=100 contacts=101 recipient=3046 frame=3066 message=3063 send=3049
+start_host 10001; sender=$!
+start_host 10002; receiver=$!
+wait_for 10001 $plugin_button . && wait_for 10002 $plugin_button . || { echo "FAIL: the hosts did not start"; exit 1; }
+
+drive --account 10001 pick $contacts 0 >/dev/null
+wait_for 10001 $recipient '^李四\(10002\)$'
+check "double-clicking 李四 opens the send dialog on him" "$(drive --account 10001 text $recipient)" '^李四\(10002\)$'
+printf '你好 smsutil\r\nline2' > "$work/message.txt"
+drive --account 10001 paste $message "Z:${work//\//\\}\\message.txt" >/dev/null
+wait_for 10001 $frame '共 19 个汉字'
+check "the counter counts the pasted text" "$(drive --account 10001 text $frame)" '最多 70 个汉字，您的消息共 19 个汉字'
+drive --account 10001 click $send >/dev/null
+for _ in $(seq 30); do drive --account 10001 text $message >/dev/null || break; sleep 0.3; done
+check "the dialog closes once the message is handed over" "$(drive --account 10001 text $message || echo closed)" '^closed$'
+sleep 2 # the relay and the recipient's store
+drive --account 10001 close $plugin_button >/dev/null
+drive --account 10002 close $plugin_button >/dev/null
+wait $sender $receiver
+
+text=c4e3bac320736d737574696c0d0a6c696e6532 # 你好 smsutil CR LF line2 in GBK
+received=$(db5.3_dump -s 10002umdata "$work/data/10002/smsutilmsg.db" 2>&1)
+check "李四's queue holds the text from 10001 byte for byte" "$received" \
+  "^ 0306003130303031001400[0-9a-f]{38}001400${text}00$"
+sent=$(db5.3_dump -s 10001mdata "$work/data/10001/smsutilmsg.db" 2>&1)
+check "张三's history holds the sent message, kind 1, under 10002" "$sent" '^ 3130303032$'
+check "the sent record's bytes" "$sent" "^ 0106003130303032001400[0-9a-f]{38}001400${text}00$"
+
+[ $fail = 0 ] || { echo "--- smsd log"; cat "$work/smsd.log"; cat "$work"/host-*.out; }
+exit $fail
