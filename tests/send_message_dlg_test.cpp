@@ -436,3 +436,79 @@ TEST_F(SendDialogTest, EscapeClosesAnIdleDialogAndEnterDoesNothing)
     EXPECT_EQ(nullptr, FindRegisteredWindow("c10002"));
     EXPECT_EQ(1, g_adapters.deleted);
 }
+
+// ---------------------------------------------------------------- history
+
+namespace {
+
+// The history popup that the dialog owns.
+HWND HistoryPopupOf(HWND dialog)
+{
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search = {dialog, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto search = reinterpret_cast<Search*>(parameter);
+            if (GetWindow(window, GW_OWNER) != search->owner || !GetDlgItem(window, IDC_HISTORY_LIST)) return TRUE;
+            search->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+} // namespace
+
+TEST_F(SendDialogTest, HistoryButtonHangsTheEarlierMessagesUnderTheDialogAndFollowsIt)
+{
+    for (const char* text : {"older", "newer"}) {
+        CSmsRecord record;
+        record.kind = CSmsRecord::KIND_RECEIVED;
+        record.peer = "10002";
+        record.time = "2026-12-01 08:00:00";
+        record.text = text;
+        ASSERT_TRUE(CMessageStore::AddHistory(record));
+    }
+    Open();
+    HWND popup = HistoryPopupOf(window);
+    ASSERT_NE(nullptr, popup);
+    EXPECT_FALSE(IsWindowVisible(popup));
+    Click(IDC_SEND_HISTORY);
+    ASSERT_TRUE(IsWindowVisible(popup));
+    HWND list = GetDlgItem(popup, IDC_HISTORY_LIST);
+    EXPECT_EQ(2, SendMessageA(list, LB_GETCOUNT, 0, 0));
+    RECT dialogRect, popupRect;
+    GetWindowRect(window, &dialogRect);
+    GetWindowRect(popup, &popupRect);
+    EXPECT_EQ(dialogRect.left, popupRect.left);
+    EXPECT_EQ(dialogRect.bottom, popupRect.top);
+    EXPECT_EQ(dialogRect.right - dialogRect.left, popupRect.right - popupRect.left) << "as wide as the dialog";
+
+    SetWindowPos(window, nullptr, dialogRect.left + 30, dialogRect.top + 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    GetWindowRect(popup, &popupRect);
+    EXPECT_EQ(dialogRect.left + 30, popupRect.left) << "the popup follows the dialog";
+    EXPECT_EQ(dialogRect.bottom + 20, popupRect.top);
+
+    // A double-click on the older entry puts its text into the message.
+    Type(message, "hi");
+    SendMessageA(list, LB_SETCURSEL, 1, 0);
+    SendMessageA(popup, WM_COMMAND, MAKEWPARAM(IDC_HISTORY_LIST, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+    EXPECT_EQ("hi\r\nolder", Text(message));
+
+    Click(IDC_SEND_HISTORY);
+    EXPECT_FALSE(IsWindowVisible(popup)) << "the next press hides it";
+}
+
+TEST_F(SendDialogTest, InsertedHistoryTextIsCutToTheRoomLeft)
+{
+    Open();
+    Type(message, std::string(130, 'a'));
+    const char text[] = "0123456789";
+    SendMessageA(window, WM_SMS_INSERTTEXT, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_EQ(std::string(130, 'a') + "\r\n012345", Text(message)) << "138 characters, the line break two of them";
+    SendMessageA(window, WM_SMS_INSERTTEXT, 0, 0);
+    EXPECT_EQ(138, GetWindowTextLengthA(message)) << "no text, nothing inserted";
+}
