@@ -1,17 +1,12 @@
 #include "dialog_input.h"
 
+#include "afxwin.h"
+
 #include <cstring>
 
 namespace {
 
 const UINT kSystemTimer = 0x0118; // the caret's blink
-
-bool IsDialogWindow(HWND window)
-{
-    char name[16] = "";
-    ::GetClassNameA(window, name, sizeof name);
-    return strcmp(name, "#32770") == 0;
-}
 
 HWND KeyTarget(HWND dialog, HWND focus)
 {
@@ -20,22 +15,6 @@ HWND KeyTarget(HWND dialog, HWND focus)
     if (current && ::IsChild(dialog, current)) return current;
     HWND first = ::GetNextDlgTabItem(dialog, nullptr, FALSE);
     return first ? first : dialog;
-}
-
-// Wine's IsDialogMessageA turns each byte of a double-byte character into
-// "?", so such a character's two WM_CHARs go straight to their window, as
-// the dialog manager would hand them on.
-bool IsDoubleByteCharPart(const MSG& message)
-{
-    static HWND leadWindow = nullptr;
-    if (message.message != WM_CHAR) return false;
-    if (leadWindow == message.hwnd) {
-        leadWindow = nullptr;
-        return true;
-    }
-    if (!IsDBCSLeadByte(static_cast<BYTE>(message.wParam))) return false;
-    leadWindow = message.hwnd;
-    return true;
 }
 
 } // namespace
@@ -51,9 +30,7 @@ void PumpDialogMessages()
             return;
         }
         if (message.message == WM_TIMER || message.message == kSystemTimer) continue;
-        HWND root = message.hwnd ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-        if (root && IsDialogWindow(root) && !IsDoubleByteCharPart(message) && ::IsDialogMessageA(root, &message))
-            continue;
+        if (AfxPreTranslateDialogMessage(message)) continue;
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);
     }

@@ -1,6 +1,7 @@
 // A history popup under an owner window of the test's own, over a store in
 // a fresh directory: what the send and view dialogs give the popup.
 #pragma once
+#include "record_maker.h"
 #include "controls/message_history_popup.h"
 #include "res/resource.h"
 #include "store/message_store.h"
@@ -50,11 +51,7 @@ protected:
 
     static void Store(BYTE kind, const char* peer, const char* time, const char* text)
     {
-        CSmsRecord record;
-        record.kind = kind;
-        record.peer = peer;
-        record.time = time;
-        record.text = text;
+        CSmsRecord record = Record(kind, peer, time, text);
         ASSERT_TRUE(CMessageStore::AddHistory(record)) << text;
     }
     void Fill(const char* peer = "10002") { popup.FillHistory(peer, "张三", "10001"); }

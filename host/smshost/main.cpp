@@ -1,6 +1,7 @@
 // smshost: loads smsutil.dll from its own folder, logs an account in and
 // runs the message loop.
 //   smshost.exe [--account N] [--directory FILE] [--data DIR] [--seconds N] [--order]
+#include "afxwin.h"
 #include "host_app.h"
 #include "host_window.h"
 #include "switch_manager.h"
@@ -60,33 +61,10 @@ CString DefaultDataDir(uint32_t account)
     return data;
 }
 
-bool IsDialogWindow(HWND window)
-{
-    char name[16] = "";
-    GetClassNameA(window, name, sizeof name);
-    return strcmp(name, "#32770") == 0;
-}
-
 void MakeDirectories(const CString& path)
 {
     for (int i = 3; i < path.GetLength(); ++i)
         if (path[i] == '\\') CreateDirectoryA(path.Left(i), nullptr);
-}
-
-// Wine's IsDialogMessageA turns each byte of a double-byte character into
-// "?", so such a character's two WM_CHARs go straight to their window, as
-// the dialog manager would hand them on.
-bool IsDoubleByteCharPart(const MSG& message)
-{
-    static HWND leadWindow = nullptr;
-    if (message.message != WM_CHAR) return false;
-    if (leadWindow == message.hwnd) {
-        leadWindow = nullptr;
-        return true;
-    }
-    if (!IsDBCSLeadByte(static_cast<BYTE>(message.wParam))) return false;
-    leadWindow = message.hwnd;
-    return true;
 }
 
 } // namespace
@@ -147,13 +125,9 @@ int main(int argc, char** argv)
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         if (message.message == WM_TIMER && message.hwnd == nullptr) break;
-        // As the client's framework does, a message for a dialog or one of its
-        // controls goes through that dialog's manager first: the plugin's
-        // modeless dialogs take their keys (Enter, Escape, Tab). The main
-        // window is no dialog and sees its keys as they come.
-        HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-        if (root && IsDialogWindow(root) && !IsDoubleByteCharPart(message) && IsDialogMessageA(root, &message))
-            continue;
+        // As the client's framework does, the plugin's modeless dialogs take
+        // their keys (Enter, Escape, Tab) through their dialog manager.
+        if (AfxPreTranslateDialogMessage(message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

@@ -475,6 +475,11 @@ public:
     BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 };
 
+// A message loop's step for modeless dialogs: a message for a dialog or one
+// of its controls goes through that dialog's manager. TRUE when the manager
+// took it; the loop then neither translates nor dispatches it.
+BOOL AFXAPI AfxPreTranslateDialogMessage(MSG& message);
+
 // ---------------------------------------------------------------- resources and modules
 
 HINSTANCE AFXAPI AfxGetInstanceHandle();

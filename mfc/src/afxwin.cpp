@@ -1,5 +1,6 @@
 #include "afxwin.h"
 
+#include <cstring>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -502,6 +503,42 @@ void CEdit::SetSel(int startChar, int endChar, BOOL noScroll)
 {
     ::SendMessageA(m_hWnd, EM_SETSEL, (WPARAM)startChar, (LPARAM)endChar);
     if (!noScroll) ::SendMessageA(m_hWnd, EM_SCROLLCARET, 0, 0);
+}
+
+// ---------------------------------------------------------------- message loops
+
+namespace {
+
+bool IsDialogWindow(HWND window)
+{
+    char name[16] = "";
+    ::GetClassNameA(window, name, sizeof name);
+    return strcmp(name, "#32770") == 0;
+}
+
+// Wine's IsDialogMessageA turns each byte of a double-byte character into
+// "?", so such a character's two WM_CHARs go straight to their window, as
+// the dialog manager would hand them on.
+bool IsDoubleByteCharPart(const MSG& message)
+{
+    thread_local HWND leadWindow = nullptr;
+    if (message.message != WM_CHAR) return false;
+    if (leadWindow == message.hwnd) {
+        leadWindow = nullptr;
+        return true;
+    }
+    if (!::IsDBCSLeadByte(static_cast<BYTE>(message.wParam))) return false;
+    leadWindow = message.hwnd;
+    return true;
+}
+
+} // namespace
+
+BOOL AFXAPI AfxPreTranslateDialogMessage(MSG& message)
+{
+    HWND root = message.hwnd ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (!root || !IsDialogWindow(root) || IsDoubleByteCharPart(message)) return FALSE;
+    return ::IsDialogMessageA(root, &message);
 }
 
 // ---------------------------------------------------------------- resources and modules
