@@ -10,3 +10,6 @@ echo "store under Wine (microseconds per call, best of three runs):"
 echo
 echo "history popup under Wine (best of 50 fills):"
 "$here/wine-run" history_bench.exe "Z:$work" 2>/dev/null | tr -d '\r'
+echo
+echo "send dialog under Wine (one keystroke, microseconds):"
+SMSUTIL_SWITCH_ADDR=127.0.0.1:1 "$here/wine-run" send_bench.exe 2>/dev/null | tr -d '\r'

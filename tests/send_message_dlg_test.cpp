@@ -190,6 +190,21 @@ TEST_F(SendDialogTest, LimitsNeverCutTextAlreadyThereAndAFullMessageLeavesNoRoom
     EXPECT_EQ(138, GetWindowTextLengthA(message)) << "text already there is never cut";
 }
 
+TEST_F(SendDialogTest, SignatureTakesTenBytesAndNoMoreThanTheMessageAndItsColonLeave)
+{
+    Open();
+    SetFocus(signature);
+    Type(signature, "abcdefghijkl");
+    EXPECT_EQ("abcdefghij", Text(signature));
+
+    SetWindowTextA(signature, "");
+    SetFocus(message);
+    Type(message, std::string(136, 'a'));
+    SetFocus(signature); // 136 characters and the colon leave one
+    Type(signature, "xyz");
+    EXPECT_EQ("x", Text(signature));
+}
+
 // ---------------------------------------------------------------- signature
 
 TEST_F(SendDialogTest, TickedChangedSignatureIsSavedBeforeTheOfflineCheck)
@@ -366,7 +381,7 @@ TEST_F(SendDialogTest, ConnectedAtTenSecondsSendsAtTwelve)
     ConnectLastAdapter();
     EXPECT_TRUE(Sent().empty());
     Tick();
-    EXPECT_EQ(std::vector<std::string>{Request("hi")}, Sent());
+    ASSERT_EQ(std::vector<std::string>{Request("hi")}, Sent());
     EXPECT_EQ(12000u, g_adapters.data[0].at);
     EXPECT_FALSE(IsWindow(window));
 }

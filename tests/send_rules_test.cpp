@@ -30,6 +30,7 @@ TEST(SendRulesTest, EachFieldGetsWhatTheOtherLeaves)
         {"abc:", 64, 134},   // a three-character signature and its colon
         {"张三:", 65, 65},   // a wide part leaves the wide room for both
         {std::string(138, 'x'), 0, 0},
+        {std::string(139, 'x'), 0, 0},  // never below nothing
         {std::string(70, 'x'), 0, 68},
     };
     for (const auto& each : cases) {
