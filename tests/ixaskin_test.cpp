@@ -148,10 +148,12 @@ private:
     bool m_ok = false;
 };
 
+// The module loaded with the test skin for the whole case.
 class IxaSkinTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_files.Ok()); }
+    void SetUp() override { ASSERT_TRUE(m_files.Ok() && skin.Loaded()); }
     TestSkinFiles m_files;
+    SkinModule skin{m_files.File()};
 };
 
 } // namespace
@@ -266,8 +268,6 @@ TEST(IxaSkinFileTest, MalformedFilesFallBackToTheBuiltInSkinAsAWhole)
 
 TEST_F(IxaSkinTest, AbsentGroupsAndElementsLeaveTheOutsAlone)
 {
-    SkinModule skin(m_files.File());
-    ASSERT_TRUE(skin.Loaded());
     EXPECT_EQ(nullptr, skin.OpenGroup("Nothing"));
     EXPECT_EQ(nullptr, skin.OpenGroup("panel")) << "group names are matched exactly";
     EXPECT_EQ(nullptr, skin.OpenGroup(""));
@@ -298,8 +298,6 @@ TEST_F(IxaSkinTest, AbsentGroupsAndElementsLeaveTheOutsAlone)
 
 TEST_F(IxaSkinTest, ColoursAndFontsAsTheFileGivesThem)
 {
-    SkinModule skin(m_files.File());
-    ASSERT_TRUE(skin.Loaded());
     EXPECT_EQ(RGB(0x10, 0x20, 0x30), skin.Colour("Panel", "Solid"));
     EXPECT_EQ(RGB(0x40, 0x50, 0x60), skin.Colour("Panel", "Plain"));
 
@@ -320,8 +318,6 @@ TEST_F(IxaSkinTest, ColoursAndFontsAsTheFileGivesThem)
 
 TEST_F(IxaSkinTest, PaintingsReadBackAsPixels)
 {
-    SkinModule skin(m_files.File());
-    ASSERT_TRUE(skin.Loaded());
     Canvas canvas(60, 40, RGB(1, 2, 3));
 
     ASSERT_TRUE(skin.Paint("Panel", "Solid", canvas.Dc(), {10, 10, 20, 20}));
@@ -365,8 +361,6 @@ TEST_F(IxaSkinTest, PaintingsReadBackAsPixels)
 
 TEST_F(IxaSkinTest, EveryOpenedGroupIsCountedUntilClosedOnce)
 {
-    SkinModule skin(m_files.File());
-    ASSERT_TRUE(skin.Loaded());
     HSKINGROUP first = skin.OpenGroup("Panel");
     HSKINGROUP second = skin.OpenGroup("Panel");
     ASSERT_NE(nullptr, first);
@@ -389,8 +383,6 @@ TEST_F(IxaSkinTest, EveryOpenedGroupIsCountedUntilClosedOnce)
 
 TEST_F(IxaSkinTest, NullPointersAndBadHandlesAreRefused)
 {
-    SkinModule skin(m_files.File());
-    ASSERT_TRUE(skin.Loaded());
     LONG refused = skin.RefusedCallCount();
     HSKINGROUP panel = skin.OpenGroup("Panel");
     ASSERT_NE(nullptr, panel);
@@ -471,12 +463,22 @@ COLORREF ShownPixel(HWND window, int x, int y)
     return colour;
 }
 
+// What the parent answers to WM_CTLCOLOR*: the brush, and the text colour it
+// set on the control's device context.
+HGDIOBJ CtlColor(HWND parent, UINT message, HWND control, COLORREF* text)
+{
+    HDC dc = GetDC(control);
+    auto brush = reinterpret_cast<HGDIOBJ>(
+        SendMessageA(parent, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
+    *text = GetTextColor(dc);
+    ReleaseDC(control, dc);
+    return brush;
+}
+
 } // namespace
 
 TEST_F(IxaSkinTest, StaticBoldGivesABoldFontThatGoesWithTheWindow)
 {
-    SkinModule skin(m_files.File());
-    ASSERT_TRUE(skin.Loaded());
     Host host;
     HWND label = host.Child("STATIC", SS_LEFT, "label");
     ASSERT_TRUE(skin.StaticControl(label, "StaticBold"));
@@ -493,10 +495,9 @@ TEST_F(IxaSkinTest, StaticBoldGivesABoldFontThatGoesWithTheWindow)
     EXPECT_EQ(0u, GetObjectType(first)) << "the replaced font was kept";
     EXPECT_EQ(OBJ_FONT, static_cast<int>(GetObjectType(second)));
 
-    HDC dc = GetDC(label);
-    SendMessageA(host.window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(label));
-    EXPECT_EQ(RGB(0x80, 0x10, 0x20), GetTextColor(dc)) << "the style's text colour";
-    ReleaseDC(label, dc);
+    COLORREF text = 0;
+    CtlColor(host.window, WM_CTLCOLORSTATIC, label, &text);
+    EXPECT_EQ(RGB(0x80, 0x10, 0x20), text) << "the style's text colour";
 
     EXPECT_FALSE(skin.StaticControl(label, "StaticBolder")) << "an unknown style";
     EXPECT_EQ(second, reinterpret_cast<HFONT>(SendMessageA(label, WM_GETFONT, 0, 0)));
@@ -506,8 +507,6 @@ TEST_F(IxaSkinTest, StaticBoldGivesABoldFontThatGoesWithTheWindow)
 
 TEST_F(IxaSkinTest, EditSmsShowsTheSkinsBackgroundAndBorder)
 {
-    SkinModule skin(m_files.File());
-    ASSERT_TRUE(skin.Loaded());
     Host host;
     HWND edit = host.Child("EDIT", WS_BORDER | ES_MULTILINE);
     EXPECT_FALSE(skin.EditControl(edit, "Editsms")) << "an unknown style";
@@ -517,11 +516,9 @@ TEST_F(IxaSkinTest, EditSmsShowsTheSkinsBackgroundAndBorder)
     EXPECT_EQ(RGB(0xC0, 0x20, 0x80), ShownPixel(edit, 0, 40)) << "left border";
     EXPECT_EQ(RGB(0xC0, 0x20, 0x80), ShownPixel(edit, 60, 79)) << "bottom border";
 
-    HDC dc = GetDC(edit);
-    auto brush = reinterpret_cast<HGDIOBJ>(
-        SendMessageA(host.window, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit)));
-    EXPECT_EQ(RGB(0x20, 0x30, 0x40), GetTextColor(dc));
-    ReleaseDC(edit, dc);
+    COLORREF text = 0;
+    HGDIOBJ brush = CtlColor(host.window, WM_CTLCOLOREDIT, edit, &text);
+    EXPECT_EQ(RGB(0x20, 0x30, 0x40), text);
     ASSERT_EQ(OBJ_BRUSH, static_cast<int>(GetObjectType(brush)));
     // Destroyed before its parent: the brush goes, the parent no longer answers for it.
     DestroyWindow(edit);
@@ -532,8 +529,6 @@ TEST_F(IxaSkinTest, EditSmsShowsTheSkinsBackgroundAndBorder)
 
 TEST_F(IxaSkinTest, AttachedListTakesTheSkinsColours)
 {
-    SkinModule skin(m_files.File());
-    ASSERT_TRUE(skin.Loaded());
     HGDIOBJ brush = nullptr;
     {
         Host host;
@@ -543,11 +538,9 @@ TEST_F(IxaSkinTest, AttachedListTakesTheSkinsColours)
         EXPECT_EQ(RGB(255, 255, 255), ShownPixel(list, 60, 70));
         ASSERT_TRUE(skin.AttachWindow(list, 3));
         EXPECT_EQ(RGB(0xC0, 0xE0, 0xF0), ShownPixel(list, 60, 70)) << "below the items";
-        HDC dc = GetDC(list);
-        brush = reinterpret_cast<HGDIOBJ>(SendMessageA(host.window, WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dc),
-                                                       reinterpret_cast<LPARAM>(list)));
-        EXPECT_EQ(RGB(0x30, 0x20, 0x10), GetTextColor(dc));
-        ReleaseDC(list, dc);
+        COLORREF text = 0;
+        brush = CtlColor(host.window, WM_CTLCOLORLISTBOX, list, &text);
+        EXPECT_EQ(RGB(0x30, 0x20, 0x10), text);
         ASSERT_EQ(OBJ_BRUSH, static_cast<int>(GetObjectType(brush)));
         // The parent goes first, taking the list with it.
     }
@@ -557,8 +550,6 @@ TEST_F(IxaSkinTest, AttachedListTakesTheSkinsColours)
 // Skinning and destroying the same controls over and over holds nothing.
 TEST_F(IxaSkinTest, SkinnedControlsLeaveNoGdiObjectBehind)
 {
-    SkinModule skin(m_files.File());
-    ASSERT_TRUE(skin.Loaded());
     auto round = [&] {
         Host host;
         HWND label = host.Child("STATIC", SS_LEFT, "label");
@@ -579,8 +570,6 @@ TEST_F(IxaSkinTest, SkinnedControlsLeaveNoGdiObjectBehind)
 
 TEST_F(IxaSkinTest, CloseButtonIsGreyedAndEnabledInTheSystemMenu)
 {
-    SkinModule skin(m_files.File());
-    ASSERT_TRUE(skin.Loaded());
     HWND window = CreateWindowA("STATIC", "dialog", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200, 100, nullptr,
                                 nullptr, nullptr, nullptr);
     auto closeState = [&] { return GetMenuState(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND); };
@@ -594,11 +583,13 @@ TEST_F(IxaSkinTest, CloseButtonIsGreyedAndEnabledInTheSystemMenu)
     DestroyWindow(window);
 }
 
-TEST_F(IxaSkinTest, UnloadingGivesBackTheSkinsBitmaps)
+TEST(IxaSkinUnloadTest, UnloadingGivesBackTheSkinsBitmaps)
 {
+    TestSkinFiles files;
+    ASSERT_TRUE(files.Ok());
     int objectsBefore = CountGdiObjects();
     {
-        SkinModule skin(m_files.File());
+        SkinModule skin(files.File());
         ASSERT_TRUE(skin.Loaded());
         Canvas canvas(4, 4);
         ASSERT_TRUE(skin.Paint("Panel", "Picture", canvas.Dc(), {0, 0, 4, 4}));

@@ -133,7 +133,6 @@ TEST(AnchorLayoutTest, GroupBoxGetsClipSiblings)
     ASSERT_FALSE(GetWindowLongPtrA(group, GWL_STYLE) & WS_CLIPSIBLINGS);
     layout.AnchorControl(group, AnchorTopLeft, AnchorBottomRight);
     EXPECT_TRUE(GetWindowLongPtrA(group, GWL_STYLE) & WS_CLIPSIBLINGS);
-    EXPECT_FALSE(layout.ExcludeOnErase(group)) << "never cut out of the erase";
 }
 
 // ---------------------------------------------------------------- resizable dialog

@@ -47,11 +47,6 @@ protected:
             ::PostMessageA(m_edit.m_hWnd, WM_CHAR, static_cast<BYTE>(*each), 1);
         PumpMessages();
     }
-    void TypeChar(UINT ch)
-    {
-        ::PostMessageA(m_edit.m_hWnd, WM_CHAR, ch, 1);
-        PumpMessages();
-    }
     // An input method's composition that commits `characters` (double-byte
     // ones as lead * 256 + trail).
     void Compose(std::initializer_list<UINT> characters)
@@ -163,7 +158,7 @@ TEST_F(SmsTextEditTest, TypedLettersStopAtTheNarrowLimit)
     EXPECT_STREQ("abcdefghiz", Text());
 
     // Editing keys are not counted.
-    TypeChar(VK_BACK);
+    Type("\b");
     EXPECT_STREQ("abcdefghi", Text());
 }
 
@@ -171,11 +166,11 @@ TEST_F(SmsTextEditTest, EnterNeedsRoomForTwoCharacters)
 {
     m_edit.SetLimits(5, 10);
     SetText("abcdefghi");
-    TypeChar('\r');
+    Type("\r");
     EXPECT_STREQ("abcdefghi", Text()) << "9 of 10: a line break does not fit";
 
     SetText("abcdefgh");
-    TypeChar('\r');
+    Type("\r");
     EXPECT_STREQ("abcdefgh\r\n", Text());
 }
 
@@ -236,32 +231,22 @@ TEST_F(SmsTextEditTest, CompositionStartRemovesTheSelectionAndCountsWhatIsLeft)
 TEST_F(SmsTextEditTest, PasteInsertsWhatFits)
 {
     m_edit.SetLimits(5, 10);
-    SetClipboard("defg");
-    SetText("abc");
-    ::SendMessageA(m_edit.m_hWnd, WM_PASTE, 0, 0);
-    EXPECT_STREQ("abcdefg", Text());
-
-    SetClipboard("hijklmnop");
-    ::SendMessageA(m_edit.m_hWnd, WM_PASTE, 0, 0);
-    EXPECT_STREQ("abcdefghij", Text());
-}
-
-TEST_F(SmsTextEditTest, PastedChineseIsCutToTheWideLimit)
-{
-    m_edit.SetLimits(5, 10);
-    SetClipboard(kFourChinese);
-    SetText("abc");
-    ::SendMessageA(m_edit.m_hWnd, WM_PASTE, 0, 0);
-    EXPECT_STREQ("abc\xD6\xD0\xCE\xC4", Text());
-}
-
-TEST_F(SmsTextEditTest, PastedLineBreaksCountTwice)
-{
-    m_edit.SetLimits(5, 10);
-    SetClipboard("x\r\nyz");
-    SetText("abcdefg");
-    ::SendMessageA(m_edit.m_hWnd, WM_PASTE, 0, 0);
-    EXPECT_STREQ("abcdefgx\r\n", Text());
+    const struct {
+        const char* text;
+        const char* clipboard;
+        const char* result;
+    } cases[] = {
+        {"abc", "defg", "abcdefg"},
+        {"abcdefg", "hijklmnop", "abcdefghij"},
+        {"abc", kFourChinese, "abc\xD6\xD0\xCE\xC4"}, // cut to the wide limit
+        {"abcdefg", "x\r\nyz", "abcdefgx\r\n"},     // a line break counts twice
+    };
+    for (const auto& each : cases) {
+        SetClipboard(each.clipboard);
+        SetText(each.text);
+        ::SendMessageA(m_edit.m_hWnd, WM_PASTE, 0, 0);
+        EXPECT_STREQ(each.result, Text()) << "pasting \"" << each.clipboard << "\" after \"" << each.text << "\"";
+    }
 }
 
 TEST_F(SmsTextEditTest, PasteWithoutTextOnlyRemovesTheSelection)
@@ -311,10 +296,9 @@ TEST_F(SmsTextEditTest, ReadOnlyFieldRefusesEverything)
     EXPECT_EQ(3, end);
 
     // Keys go to the edit control, which moves the caret and nothing else.
-    Type("q");
-    TypeChar('\r');
+    Type("q\r");
     Type(kZhong);
-    TypeChar(VK_BACK);
+    Type("\b");
     EXPECT_STREQ("abc", Text());
 }
 

@@ -60,8 +60,8 @@ protected:
     TempDir m_dir;
 };
 
-// Wraps the data module's db_create so that every handle's DB->open reports
-// the arguments the store gives it before the real open runs.
+// Wraps the data module's db_create so that every handle records the mode
+// DB->open is given and counts its cursor reads before the real calls run.
 typedef int (*DbOpenFunction)(DB*, DB_TXN*, const char*, const char*, DBTYPE, u_int32_t, int);
 DbOpenFunction g_realOpen;
 std::vector<int> g_openModes;
@@ -78,19 +78,6 @@ CMessageStore::DbCreateFunction DataModuleDbCreate()
         GetProcAddress(LoadLibraryA("hostdata.dll"), MAKEINTRESOURCEA(1)));
 }
 
-int RecordingDbCreate(DB** db, DB_ENV* environment, u_int32_t flags)
-{
-    const int result = DataModuleDbCreate()(db, environment, flags);
-    if (result == 0) {
-        g_realOpen = (*db)->open;
-        (*db)->open = RecordingOpen;
-    }
-    return result;
-}
-
-int FailingDbCreate(DB**, DB_ENV*, u_int32_t) { return ENOMEM; }
-
-// Counts the cursor reads of every handle that the store makes.
 typedef int (*DbCursorFunction)(DB*, DB_TXN*, DBC**, u_int32_t);
 typedef int (*CursorGetFunction)(DBC*, DBT*, DBT*, u_int32_t);
 DbCursorFunction g_realCursor;
@@ -113,15 +100,19 @@ int CountingCursor(DB* db, DB_TXN* transaction, DBC** cursor, u_int32_t flags)
     return result;
 }
 
-int CountingDbCreate(DB** db, DB_ENV* environment, u_int32_t flags)
+int RecordingDbCreate(DB** db, DB_ENV* environment, u_int32_t flags)
 {
     const int result = DataModuleDbCreate()(db, environment, flags);
     if (result == 0) {
+        g_realOpen = (*db)->open;
+        (*db)->open = RecordingOpen;
         g_realCursor = (*db)->cursor;
         (*db)->cursor = CountingCursor;
     }
     return result;
 }
+
+int FailingDbCreate(DB**, DB_ENV*, u_int32_t) { return ENOMEM; }
 
 } // namespace
 
@@ -162,7 +153,7 @@ TEST_F(StoreTest, HistoryReadsNoMoreValuesThanItLists)
         CSmsRecord record = Record(1, "10002", "t", std::to_string(n).c_str());
         ASSERT_TRUE(CMessageStore::AddHistory(record));
     }
-    CMessageStore::SetDbCreate(CountingDbCreate);
+    CMessageStore::SetDbCreate(RecordingDbCreate);
     g_cursorGets = 0;
     auto newest = History("10002", 100);
     EXPECT_EQ(100, g_cursorGets) << "one positioning read and 99 steps";
