@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <list>
+#include <map>
 #include <memory>
 
 namespace {
@@ -375,4 +376,44 @@ TEST_F(ReceiveTest, HistoryHangsUnderTheDialogFollowsItAndToggles)
 
     Click(view, IDC_VIEW_HISTORY);
     EXPECT_FALSE(IsWindowVisible(popup));
+}
+
+// ---------------------------------------------------------------- nothing lost
+
+TEST_F(ReceiveTest, ABurstWhileTheUserOpensAndClosesDialogsLosesNothing)
+{
+    const int kSenders = 20, kMessages = 1000;
+    std::map<std::string, int> expected;
+    unsigned state = 2024;
+    auto next = [&state] { state = state * 1103515245u + 12345u; return (state >> 16) & 0x7FFF; };
+    for (int i = 0; i < kMessages; ++i) {
+        const std::string peer = std::to_string(20000 + static_cast<int>(next() % kSenders));
+        const std::string text = "burst " + std::to_string(i);
+        ++expected[peer + "|" + text];
+        ReceiveFrom(peer, text);
+        // The user: now and then a step to the next message, a close, a poll.
+        const unsigned action = next() % 10;
+        HWND view = View(std::to_string(20000 + static_cast<int>(next() % kSenders)));
+        if (view && action == 0) ClickCloseBox(view);
+        if (view && action == 1) {
+            MessageBoxHook boxes;
+            Click(view, IDC_VIEW_BACK_NEXT);
+        }
+        if (action == 2) Poll();
+    }
+    std::map<std::string, int> seen;
+    for (int sender = 0; sender < kSenders; ++sender) {
+        const std::string peer = std::to_string(20000 + sender);
+        for (const std::string& text : HistoryOf(peer)->Texts()) ++seen[peer + "|" + text];
+        for (const std::string& text : Unread(peer)) ++seen[peer + "|" + text];
+    }
+    EXPECT_EQ(expected.size(), seen.size());
+    int missing = 0, doubled = 0;
+    for (const auto& entry : expected) {
+        auto found = seen.find(entry.first);
+        if (found == seen.end()) ++missing;
+        else if (found->second != 1) ++doubled;
+    }
+    EXPECT_EQ(0, missing) << "messages in neither the history nor the queue";
+    EXPECT_EQ(0, doubled) << "messages held more than once";
 }
