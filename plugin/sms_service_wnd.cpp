@@ -1,5 +1,6 @@
 #include "sms_service_wnd.h"
 
+#include "dialogs/receive_message_dlg.h"
 #include "dialogs/send_message_dlg.h"
 #include "ixa_base.h"
 #include "res/resource.h"
@@ -270,6 +271,34 @@ CString CSmsServiceWnd::GetUserId() { return UserId(); }
 
 bool CSmsServiceWnd::IsOnline() { return PluginOnline(); }
 
+CString CSmsServiceWnd::GetContactName(const CString& number)
+{
+    CString name = number;
+    if (CSmsUtilPlugin* plugin = Plugin()) plugin->GetContactName(number, name);
+    return name;
+}
+
+void CSmsServiceWnd::OpenReplyDialog(const CString& number, const CString& name, POINT topLeft)
+{
+    const CString key = "c" + number;
+    if (auto open = static_cast<CSendMessageDlg*>(FindRegisteredWindow(key))) {
+        open->ShowWindow(SW_SHOWNORMAL);
+        open->SetForegroundWindow();
+        return;
+    }
+    CSmsUtilPlugin* plugin = Plugin();
+    if (!plugin) return;
+    CResourceSourceScope resources(plugin->GetModuleHandleA());
+    auto dialog = static_cast<CSendMessageDlg*>(CreateRegisteredWindow(RUNTIME_CLASS(CSendMessageDlg), key));
+    if (!dialog) return;
+    dialog->m_strRegKey = key;
+    if (!dialog->Open(number, name)) {
+        RemoveRegisteredWindow(key);
+        return;
+    }
+    dialog->SetWindowPos(nullptr, topLeft.x, topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+}
+
 void CSmsServiceWnd::RetryService()
 {
     if (CSmsUtilPlugin* plugin = Plugin()) plugin->EnsureService();
@@ -365,11 +394,42 @@ void CSmsServiceWnd::DeliverMessage(CSmsRecord record)
     }
 }
 
-int CSmsServiceWnd::ShowMessage(CSmsRecord*, bool, bool)
+int CSmsServiceWnd::ShowMessage(CSmsRecord* record, bool fromQueue, bool bringToFront)
 {
-    // No view dialog can show a message yet: every message waits in the
-    // unread queue, which keeps it until one can.
-    return 0;
+    if (!record) return 0;
+    CString key;
+    key.Format("r%s", static_cast<const char*>(record->peer));
+    if (auto open = static_cast<CReceiveMessageDlg*>(FindRegisteredWindow(key))) {
+        open->SetMoreWaiting();
+        if (bringToFront) {
+            open->ShowWindow(SW_SHOWNORMAL);
+            open->SetForegroundWindow();
+        }
+        return 0;
+    }
+    // A new message waits behind the older ones of its sender, which the
+    // poll shows first.
+    if (!fromQueue && CMessageStore::HasUnread(record->peer)) return 0;
+    CSmsUtilPlugin* plugin = Plugin();
+    if (!plugin) return 0;
+    CReceiveMessageDlg* dialog = nullptr;
+    {
+        CResourceSourceScope resources(plugin->GetModuleHandleA());
+        dialog = static_cast<CReceiveMessageDlg*>(CreateRegisteredWindow(RUNTIME_CLASS(CReceiveMessageDlg), key));
+        if (!dialog) return 0;
+        dialog->m_strRegKey = key;
+        if (!dialog->CreateWithRecord(*record)) {
+            // Not shown: the caller keeps it queued.
+            RemoveRegisteredWindow(key);
+            return 0;
+        }
+    }
+    // Written only once the dialog stands: a record that could not be shown
+    // stays queued and must not reach the history twice.
+    CMessageStore::AddHistory(*record);
+    dialog->ShowWindow(SW_SHOWNORMAL);
+    dialog->SetForegroundWindow();
+    return 1;
 }
 
 bool CSmsServiceWnd::WantsUnread(int) { return true; }

@@ -79,6 +79,8 @@ public:
     // CDialogHost
     CString GetUserId() override;
     bool IsOnline() override;
+    CString GetContactName(const CString& number) override;
+    void OpenReplyDialog(const CString& number, const CString& name, POINT topLeft) override;
 
 protected:
     void OnTimer(UINT_PTR id);

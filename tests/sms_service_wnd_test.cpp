@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <list>
+
 namespace {
 
 std::string WindowText(HWND window)
@@ -256,12 +258,18 @@ TEST_F(ServiceTest, LoggingOutWithTheOrderDialogOpenLeavesNothingBehind)
 
 // ---------------------------------------------------------------- received blocks
 
-TEST_F(ServiceTest, MessagesWaitInTheQueueAndThePollRunsWhileTheyDo)
+TEST_F(ServiceTest, MessagesBehindAnOpenDialogWaitInTheQueueAndThePollRunsWhileTheyDo)
 {
     LogIn();
+    Receive("4\x02x\x02" "10002\x02" "first");
+    ASSERT_NE(nullptr, FindRegisteredWindow("r10002")) << "the first message is shown";
+    EXPECT_FALSE(CMessageStore::HasUnread("10002"));
+    g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_POLL);
+    EXPECT_FALSE(g_wndService.IsPolling()) << "nothing waits";
     Receive("4\x02x\x02" "10002\x02hello\x02world");
     EXPECT_TRUE(g_wndService.IsPolling());
     Receive("6\x02x\x02" "10009\x02" "busy");
+    Receive("6\x02x\x02" "10009\x02" "again");
     CSmsRecord record;
     int more = 0;
     ASSERT_TRUE(CMessageStore::TakeNextUnread("10002", record, more));
@@ -269,7 +277,7 @@ TEST_F(ServiceTest, MessagesWaitInTheQueueAndThePollRunsWhileTheyDo)
     EXPECT_STREQ("hello\x02world", record.text);
     ASSERT_TRUE(CMessageStore::TakeNextUnread("10009", record, more));
     EXPECT_EQ(CSmsRecord::KIND_UNDELIVERED, record.kind);
-    EXPECT_STREQ("抱歉，您给联系人 [10009] 的消息无法发出。错误原因：busy。", record.text);
+    EXPECT_STREQ("抱歉，您给联系人 [10009] 的消息无法发出。错误原因：again。", record.text);
 }
 
 TEST_F(ServiceTest, ShortAndMalformedBlocksQueueNothing)
@@ -288,6 +296,8 @@ TEST_F(ServiceTest, ShortAndMalformedBlocksQueueNothing)
     EXPECT_FALSE(CMessageStore::HasUnread("10002"));
     EXPECT_FALSE(CMessageStore::HasUnread("4"));
     EXPECT_FALSE(CMessageStore::HasUnread(""));
+    EXPECT_EQ(nullptr, FindRegisteredWindow("r10002")) << "and shows nothing";
+    EXPECT_EQ(nullptr, FindRegisteredWindow("r4"));
 }
 
 TEST_F(ServiceTest, OfflineMessagesWaitForTheLoggedInAccount)
@@ -300,8 +310,10 @@ TEST_F(ServiceTest, OfflineMessagesWaitForTheLoggedInAccount)
     host.Send(plugin, IXA_MESSAGE_SESSION);
     EXPECT_TRUE(g_wndService.IsPolling()) << "coming online starts the poll";
     g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_POLL);
-    EXPECT_TRUE(g_wndService.IsPolling()) << "the poll runs while records wait";
-    EXPECT_TRUE(CMessageStore::HasUnread("10002")) << "nothing is lost while no dialog can show it";
+    EXPECT_FALSE(CMessageStore::HasUnread("10002")) << "the poll shows it";
+    ASSERT_NE(nullptr, FindRegisteredWindow("r10002"));
+    g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_POLL);
+    EXPECT_FALSE(g_wndService.IsPolling()) << "the poll stops with the queue empty";
 }
 
 TEST_F(ServiceTest, RandomBlocksNeverCrashAndOnlyWellFormedTextsQueue)
@@ -319,10 +331,11 @@ TEST_F(ServiceTest, RandomBlocksNeverCrashAndOnlyWellFormedTextsQueue)
         g_wndService.SendMessage(WM_SMSDATA, size, reinterpret_cast<LPARAM>(block));
     }
     Receive("4\x02x\x02" "10077\x02still fine");
-    CSmsRecord record;
-    int more = 0;
-    ASSERT_TRUE(CMessageStore::TakeNextUnread("10077", record, more));
-    EXPECT_STREQ("still fine", record.text);
+    std::list<CSmsRecord*> history;
+    ASSERT_TRUE(CMessageStore::ListHistory("10077", history, 0));
+    ASSERT_EQ(1u, history.size());
+    EXPECT_STREQ("still fine", history.back()->text);
+    for (CSmsRecord* record : history) delete record;
 }
 
 // ---------------------------------------------------------------- before a send dialog

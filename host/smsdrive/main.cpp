@@ -97,7 +97,7 @@ bool PutOnClipboard(const char* file)
 
 int Usage()
 {
-    fprintf(stderr, "usage: smsdrive [--account N] click|text|close ID | pick ID INDEX | paste ID FILE\n");
+    fprintf(stderr, "usage: smsdrive [--account N] click|text|close|top ID | pick ID INDEX | paste ID FILE\n");
     return 2;
 }
 
@@ -129,6 +129,21 @@ int main(int argc, char** argv)
         PostMessageW(control, BM_CLICK, 0, 0);
     } else if (command == "text") {
         printf("%s\n", TextUtf8(control).c_str());
+    } else if (command == "top") {
+        // Whether a person sees the control's window: "top" when every
+        // corner and the centre of the window show that window itself.
+        HWND root = GetAncestor(control, GA_ROOT);
+        RECT rect;
+        GetWindowRect(root, &rect);
+        const POINT points[] = {{rect.left + 2, rect.top + 2}, {rect.right - 3, rect.top + 2},
+                                {rect.left + 2, rect.bottom - 3}, {rect.right - 3, rect.bottom - 3},
+                                {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}};
+        bool top = IsWindowVisible(root) != 0;
+        for (const POINT& point : points) {
+            HWND seen = WindowFromPoint(point);
+            if (!seen || GetAncestor(seen, GA_ROOT) != root) top = false;
+        }
+        printf("%s\n", top ? "top" : "covered");
     } else if (command == "close") {
         PostMessageW(GetAncestor(control, GA_ROOT), WM_CLOSE, 0, 0);
     } else if (command == "pick") {

@@ -113,6 +113,22 @@ LRESULT CHostWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_ACTIVATE:
+        // The client's dialogs stay above its main window, as owned windows
+        // would: a message that arrives while another program is in front
+        // opens its dialog, and the main window that the system activates
+        // when that program's window closes must not cover it.
+        if (LOWORD(wParam) != WA_INACTIVE) {
+            EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM main) -> BOOL {
+                char name[16] = "";
+                GetClassNameA(window, name, sizeof name);
+                if (window != reinterpret_cast<HWND>(main) && IsWindowVisible(window) && !IsIconic(window) &&
+                    strcmp(name, "#32770") == 0)
+                    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                return TRUE;
+            }, reinterpret_cast<LPARAM>(m_window));
+        }
+        break;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;

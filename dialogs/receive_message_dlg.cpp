@@ -1,0 +1,181 @@
+#include "receive_message_dlg.h"
+
+#include "dialog_host.h"
+#include "res/resource.h"
+#include "skin/ixa_skin.h"
+#include "store/message_store.h"
+
+IMPLEMENT_DYNCREATE(CReceiveMessageDlg, CDialog)
+
+BEGIN_MESSAGE_MAP(CReceiveMessageDlg, CDialog)
+    ON_WM_MOVE()
+    ON_BN_CLICKED(IDC_VIEW_HISTORY, OnHistory)
+    ON_BN_CLICKED(IDC_VIEW_REPLY, OnReply)
+    ON_BN_CLICKED(IDC_VIEW_BACK_NEXT, OnBackOrNext)
+END_MESSAGE_MAP()
+
+namespace {
+
+CString LoadText(UINT id)
+{
+    CString text;
+    text.LoadString(id);
+    return text;
+}
+
+} // namespace
+
+CReceiveMessageDlg::CReceiveMessageDlg() : CDialog(IDD_VIEW_MESSAGE, nullptr) {}
+
+BOOL CReceiveMessageDlg::CreateWithRecord(const CSmsRecord& record)
+{
+    m_record.kind = record.kind;
+    m_record.peer = record.peer;
+    m_record.time = record.time;
+    m_record.text = record.text;
+    m_record.owner = record.owner;
+    m_record.caption = record.caption;
+    return CDialog::Create(IDD_VIEW_MESSAGE, CWnd::GetDesktopWindow());
+}
+
+void CReceiveMessageDlg::SetMoreWaiting()
+{
+    if (m_nNextMode != 0) return;
+    SetBackNextText(IDS_NEXT);
+    m_nNextMode = 1;
+}
+
+void CReceiveMessageDlg::SetBackNextText(UINT id)
+{
+    if (m_hWnd) ::SetDlgItemTextA(m_hWnd, IDC_VIEW_BACK_NEXT, LoadText(id));
+}
+
+CString CReceiveMessageDlg::DateTimeLine(const CString& time)
+{
+    CString date, clock;
+    const int space = time.Find(' ');
+    if (space >= 0) {
+        date = time.Left(space + 1);
+        clock = static_cast<const char*>(time) + space + 1;
+    }
+    CString line;
+    line.Format("%s%s%25s%s", static_cast<const char*>(LoadText(IDS_DATE_LABEL)), static_cast<const char*>(date),
+                static_cast<const char*>(LoadText(IDS_TIME_LABEL)), static_cast<const char*>(clock));
+    return line;
+}
+
+void CReceiveMessageDlg::DoDataExchange(CDataExchange* dx)
+{
+    DDX_Control(dx, IDC_VIEW_PANEL, m_panel);
+    DDX_Control(dx, IDC_VIEW_BODY, m_body);
+}
+
+BOOL CReceiveMessageDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    SkinEditControl(m_body.m_hWnd, "EditSMS");
+    m_body.ModifyStyle(0, WS_CLIPSIBLINGS);
+    m_panel.SetMessageAreaHeight(MESSAGE_BAND_HEIGHT, FALSE);
+    m_panel.ModifyStyle(0, WS_CLIPSIBLINGS);
+    // Behind the body, so that the edit stays in front of the panel it sits on.
+    ::SetWindowPos(m_panel.m_hWnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SkinStaticControl(::GetDlgItem(m_hWnd, IDC_VIEW_SENDER_CAPTION), "StaticBold");
+    FillFromRecord();
+
+    if (m_history.Create(IDD_HISTORY_POPUP, this)) {
+        RECT dialog, popup;
+        GetWindowRect(&dialog);
+        m_history.GetWindowRect(&popup);
+        m_history.SetWindowPos(nullptr, 0, 0, dialog.right - dialog.left, popup.bottom - popup.top,
+                               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return TRUE;
+}
+
+void CReceiveMessageDlg::FillFromRecord()
+{
+    m_strPeerId = m_record.peer;
+    CDialogHost* host = GetDialogHost();
+    m_strPeerName = host ? host->GetContactName(m_strPeerId) : m_strPeerId;
+
+    HWND reply = ::GetDlgItem(m_hWnd, IDC_VIEW_REPLY);
+    const bool notice = m_record.kind == CSmsRecord::KIND_UNDELIVERED;
+    const CString who = notice ? LoadText(IDS_SYSTEM_SENDER) : m_strPeerName;
+    ::SetDlgItemTextA(m_hWnd, IDC_VIEW_SENDER, who + "(" + m_strPeerId + ")");
+    // A notice comes from the service, to which there is nobody to answer.
+    ::EnableWindow(reply, !notice);
+    ::ShowWindow(reply, notice ? SW_HIDE : SW_SHOW);
+
+    m_panel.SetWindowText(DateTimeLine(m_record.time));
+    m_body.SetWindowText(m_record.text);
+}
+
+void CReceiveMessageDlg::OnBackOrNext()
+{
+    if (m_nNextMode == 0) {
+        OnCancel();
+        return;
+    }
+    CSmsRecord next;
+    if (!CMessageStore::TakeNextUnread(m_strPeerId, next, m_nNextMode)) {
+        ::MessageBoxA(m_hWnd, LoadText(IDS_NO_NEXT_MESSAGE), LoadText(IDS_VIEW_CAPTION), MB_ICONSTOP);
+    } else {
+        // Shown all the same when the history cannot take it.
+        CMessageStore::AddHistory(next);
+        m_record.kind = next.kind;
+        m_record.peer = next.peer;
+        m_record.time = next.time;
+        m_record.text = next.text;
+        m_record.owner = next.owner;
+        m_record.caption = next.caption;
+        FillFromRecord();
+    }
+    if (m_nNextMode == 0) SetBackNextText(IDS_BACK);
+}
+
+void CReceiveMessageDlg::OnReply()
+{
+    if (m_record.kind == CSmsRecord::KIND_UNDELIVERED) return;
+    RECT dialog;
+    GetWindowRect(&dialog);
+    if (CDialogHost* host = GetDialogHost())
+        host->OpenReplyDialog(m_strPeerId, m_strPeerName, POINT{dialog.left, dialog.top});
+    OnCancel();
+}
+
+void CReceiveMessageDlg::PlaceHistoryPopup()
+{
+    RECT dialog;
+    GetWindowRect(&dialog);
+    m_history.SetWindowPos(nullptr, dialog.left, dialog.bottom, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CReceiveMessageDlg::OnHistory()
+{
+    if (!m_history.m_hWnd) return;
+    if (m_history.IsWindowVisible()) {
+        m_history.ShowWindow(SW_HIDE);
+        return;
+    }
+    PlaceHistoryPopup();
+    CDialogHost* host = GetDialogHost();
+    m_history.FillHistory(m_strPeerId, m_strPeerName, host ? host->GetUserId() : CString());
+    m_history.ShowWindow(SW_SHOWNOACTIVATE);
+}
+
+void CReceiveMessageDlg::OnMove(int, int)
+{
+    if (m_history.m_hWnd && m_history.IsWindowVisible()) PlaceHistoryPopup();
+}
+
+// Enter does not close the dialog: the body is read-only and the user
+// leaves with a button or Escape.
+void CReceiveMessageDlg::OnOK() {}
+
+void CReceiveMessageDlg::OnCancel() { DestroyWindow(); }
+
+void CReceiveMessageDlg::PostNcDestroy()
+{
+    CDialog::PostNcDestroy();
+    Unregister();
+}

@@ -1,0 +1,419 @@
+// Received messages as they arrive: blocks posted to the service window as
+// adapters post them, the view dialogs they open, the keys and buttons a user
+// presses in them, the poll timer by its id; read back from the dialogs'
+// windows, message boxes, the send dialog a reply opens and the store.
+#include "dialog_input.h"
+#include "dialogs/receive_message_dlg.h"
+#include "dialogs/send_message_dlg.h"
+#include "message_box_hook.h"
+#include "plugin/sms_service_wnd.h"
+#include "plugin/sms_util_plugin.h"
+#include "plugin/window_registry.h"
+#include "probe_adapter.h"
+#include "res/resource.h"
+#include "store/message_store.h"
+#include "store/sms_record.h"
+#include "test_host.h"
+
+#include <gtest/gtest.h>
+
+#include <list>
+#include <map>
+#include <memory>
+
+namespace {
+
+std::string Text(HWND window)
+{
+    char text[4096] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+const std::string kDateLabel = "日期：";
+const std::string kTimeLabel = "时间：";
+
+// The panel's line for `time` as the user reads it.
+std::string ExpectedLine(const std::string& time)
+{
+    const size_t space = time.find(' ');
+    const std::string date = space == std::string::npos ? "" : time.substr(0, space + 1);
+    const std::string clock = space == std::string::npos ? "" : time.substr(space + 1);
+    return kDateLabel + date + std::string(25 - kTimeLabel.size(), ' ') + kTimeLabel + clock;
+}
+
+class ReceiveTest : public PluginFixture<CSmsUtilPlugin> {
+protected:
+    ReceiveTest() : PluginFixture(getPlugin) {}
+    void SetUp() override
+    {
+        PluginFixture::SetUp();
+        InstallProbeAdapters();
+        host.contacts[10002] = {"李四", 0, 3};
+        host.contacts[10003] = {"王五", 0, 2};
+        LogIn();
+    }
+
+    // A block as an adapter posts it: two bytes of the transport, the text, NUL.
+    void Receive(const std::string& text)
+    {
+        const std::string block = "\x01\x02" + text + '\0';
+        char* copy = new char[block.size()];
+        memcpy(copy, block.data(), block.size());
+        g_wndService.SendMessage(WM_SMSDATA, block.size(), reinterpret_cast<LPARAM>(copy));
+    }
+    void ReceiveFrom(const std::string& peer, const std::string& text) { Receive("4\x02x\x02" + peer + "\x02" + text); }
+    void Poll() { g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_POLL); }
+
+    HWND View(const std::string& peer)
+    {
+        auto dialog = static_cast<CReceiveMessageDlg*>(FindRegisteredWindow(("r" + peer).c_str()));
+        return dialog ? dialog->m_hWnd : nullptr;
+    }
+    std::string Item(HWND view, UINT id) { return Text(GetDlgItem(view, id)); }
+    void Click(HWND view, UINT id) { SendMessageA(GetDlgItem(view, id), BM_CLICK, 0, 0); }
+
+    struct History {
+        std::list<CSmsRecord*> records;
+        ~History()
+        {
+            for (CSmsRecord* record : records) delete record;
+        }
+        std::vector<std::string> Texts() const
+        {
+            std::vector<std::string> texts;
+            for (CSmsRecord* record : records) texts.push_back(static_cast<const char*>(record->text));
+            return texts;
+        }
+    };
+    std::unique_ptr<History> HistoryOf(const std::string& peer)
+    {
+        auto history = std::make_unique<History>();
+        CMessageStore::ListHistory(peer.c_str(), history->records, 0);
+        return history;
+    }
+    std::vector<std::string> Unread(const std::string& peer)
+    {
+        std::vector<std::string> texts;
+        CSmsRecord record;
+        int more = 0;
+        while (CMessageStore::TakeNextUnread(peer.c_str(), record, more)) texts.push_back(static_cast<const char*>(record.text));
+        return texts;
+    }
+};
+
+using Texts = std::vector<std::string>;
+
+// The dialog's history popup: the dialog-class window that it owns.
+HWND PopupOf(HWND dialog)
+{
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search{dialog, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND window, LPARAM data) -> BOOL {
+        auto search = reinterpret_cast<Search*>(data);
+        if (GetWindow(window, GW_OWNER) != search->owner || !GetDlgItem(window, IDC_HISTORY_LIST)) return TRUE;
+        search->found = window;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- arrival
+
+TEST_F(ReceiveTest, OneMessageOpensOneDialogWithLabelLineAndText)
+{
+    ReceiveFrom("10002", "你好\r\nsecond line");
+    HWND view = View("10002");
+    ASSERT_NE(nullptr, view);
+    EXPECT_TRUE(IsWindowVisible(view));
+    EXPECT_EQ("查看信息", Text(view));
+    EXPECT_EQ("李四(10002)", Item(view, IDC_VIEW_SENDER));
+    EXPECT_EQ("你好\r\nsecond line", Item(view, IDC_VIEW_BODY));
+    EXPECT_EQ("返回", Item(view, IDC_VIEW_BACK_NEXT));
+    EXPECT_TRUE(IsWindowVisible(GetDlgItem(view, IDC_VIEW_REPLY)));
+
+    auto history = HistoryOf("10002");
+    ASSERT_EQ(1u, history->records.size()) << "the shown message is in the history";
+    const CSmsRecord* record = history->records.front();
+    EXPECT_EQ(CSmsRecord::KIND_RECEIVED, record->kind);
+    EXPECT_EQ(Texts{"你好\r\nsecond line"}, history->Texts());
+    EXPECT_EQ(19u, std::string(record->time).size());
+    EXPECT_EQ(ExpectedLine(static_cast<const char*>(record->time)), Item(view, IDC_VIEW_PANEL));
+    EXPECT_EQ(Texts{}, Unread("10002")) << "nothing queued";
+}
+
+TEST_F(ReceiveTest, DateTimeLinePadsTheTimeLabelTo25Bytes)
+{
+    EXPECT_EQ("日期：2006-05-01 " + std::string(19, ' ') + "时间：08:30:00",
+              std::string(CReceiveMessageDlg::DateTimeLine("2006-05-01 08:30:00")));
+    EXPECT_EQ("日期：" + std::string(19, ' ') + "时间：", std::string(CReceiveMessageDlg::DateTimeLine("20060501")));
+}
+
+TEST_F(ReceiveTest, ATimeWithoutASpaceShowsEmptyDateAndClock)
+{
+    CSmsRecord record;
+    record.kind = CSmsRecord::KIND_RECEIVED;
+    record.peer = "10002";
+    record.time = "20060501083000";
+    record.text = "queued before";
+    ASSERT_TRUE(CMessageStore::AddUnread(record));
+    Poll();
+    HWND view = View("10002");
+    ASSERT_NE(nullptr, view) << "the poll shows a queued message";
+    EXPECT_EQ(kDateLabel + std::string(19, ' ') + kTimeLabel, Item(view, IDC_VIEW_PANEL));
+    EXPECT_EQ("queued before", Item(view, IDC_VIEW_BODY));
+    EXPECT_EQ(Texts{}, Unread("10002"));
+    EXPECT_EQ(Texts{"queued before"}, HistoryOf("10002")->Texts());
+}
+
+TEST_F(ReceiveTest, ThreeSendersGiveThreeDialogs)
+{
+    ReceiveFrom("10002", "from four");
+    ReceiveFrom("10003", "from five");
+    ReceiveFrom("10005", "from a stranger");
+    HWND views[] = {View("10002"), View("10003"), View("10005")};
+    for (HWND view : views) ASSERT_NE(nullptr, view);
+    EXPECT_NE(views[0], views[1]);
+    EXPECT_NE(views[1], views[2]);
+    EXPECT_EQ("李四(10002)", Item(views[0], IDC_VIEW_SENDER));
+    EXPECT_EQ("王五(10003)", Item(views[1], IDC_VIEW_SENDER));
+    EXPECT_EQ("10005(10005)", Item(views[2], IDC_VIEW_SENDER)) << "an unknown sender shows the number";
+    EXPECT_EQ("from five", Item(views[1], IDC_VIEW_BODY));
+    EXPECT_EQ(Texts{"from a stranger"}, HistoryOf("10005")->Texts());
+}
+
+TEST_F(ReceiveTest, ANoticeSaysSystemAndHasNoReply)
+{
+    Receive("6\x02x\x02" "10002\x02" "busy");
+    HWND view = View("10002");
+    ASSERT_NE(nullptr, view);
+    EXPECT_EQ("系统(10002)", Item(view, IDC_VIEW_SENDER));
+    EXPECT_EQ("抱歉，您给联系人 [10002] 的消息无法发出。错误原因：busy。", Item(view, IDC_VIEW_BODY));
+    HWND reply = GetDlgItem(view, IDC_VIEW_REPLY);
+    EXPECT_FALSE(IsWindowVisible(reply));
+    EXPECT_FALSE(IsWindowEnabled(reply));
+    auto history = HistoryOf("10002");
+    ASSERT_EQ(1u, history->records.size());
+    EXPECT_EQ(CSmsRecord::KIND_UNDELIVERED, history->records.front()->kind);
+}
+
+// ---------------------------------------------------------------- next and back
+
+TEST_F(ReceiveTest, SecondMessageOfASenderWaitsAndNextShowsTheOlderFirst)
+{
+    ReceiveFrom("10002", "one");
+    HWND view = View("10002");
+    ASSERT_NE(nullptr, view);
+    ReceiveFrom("10002", "two");
+    ReceiveFrom("10002", "three");
+    EXPECT_EQ(view, View("10002")) << "one dialog per sender";
+    EXPECT_EQ("one", Item(view, IDC_VIEW_BODY));
+    EXPECT_EQ("下一条>>", Item(view, IDC_VIEW_BACK_NEXT));
+    EXPECT_EQ(Texts{"one"}, HistoryOf("10002")->Texts()) << "queued messages are not in the history yet";
+
+    Click(view, IDC_VIEW_BACK_NEXT);
+    EXPECT_EQ("two", Item(view, IDC_VIEW_BODY));
+    EXPECT_EQ("下一条>>", Item(view, IDC_VIEW_BACK_NEXT)) << "one more waits";
+    MessageBoxHook boxes;
+    Click(view, IDC_VIEW_BACK_NEXT);
+    EXPECT_EQ("three", Item(view, IDC_VIEW_BODY));
+    EXPECT_EQ("返回", Item(view, IDC_VIEW_BACK_NEXT)) << "after the last";
+    EXPECT_TRUE(boxes.seen.empty());
+    EXPECT_EQ((Texts{"one", "two", "three"}), HistoryOf("10002")->Texts());
+}
+
+TEST_F(ReceiveTest, TakingTheLastQueuedMessageTurnsTheButtonBack)
+{
+    ReceiveFrom("10002", "one");
+    ReceiveFrom("10002", "two");
+    HWND view = View("10002");
+    ASSERT_NE(nullptr, view);
+    EXPECT_EQ("下一条>>", Item(view, IDC_VIEW_BACK_NEXT));
+    Click(view, IDC_VIEW_BACK_NEXT);
+    EXPECT_EQ("two", Item(view, IDC_VIEW_BODY));
+    EXPECT_EQ("返回", Item(view, IDC_VIEW_BACK_NEXT));
+    EXPECT_EQ((Texts{"one", "two"}), HistoryOf("10002")->Texts());
+    EXPECT_EQ(Texts{}, Unread("10002"));
+    Click(view, IDC_VIEW_BACK_NEXT);
+    EXPECT_FALSE(IsWindow(view)) << "back closes the dialog";
+    EXPECT_EQ(nullptr, FindRegisteredWindow("r10002"));
+}
+
+TEST_F(ReceiveTest, NextWithNothingQueuedSaysSoAndTurnsBack)
+{
+    ReceiveFrom("10002", "one");
+    ReceiveFrom("10002", "two");
+    HWND view = View("10002");
+    ASSERT_NE(nullptr, view);
+    EXPECT_EQ(Texts{"two"}, Unread("10002")); // taken elsewhere
+    MessageBoxHook boxes;
+    Click(view, IDC_VIEW_BACK_NEXT);
+    ASSERT_EQ(1u, boxes.seen.size());
+    EXPECT_EQ("查看消息", boxes.seen[0].caption);
+    EXPECT_EQ("抱歉，没有下条消息！", boxes.seen[0].text);
+    EXPECT_EQ(IDI_HAND, boxes.seen[0].icon);
+    EXPECT_EQ("one", Item(view, IDC_VIEW_BODY));
+    EXPECT_EQ("返回", Item(view, IDC_VIEW_BACK_NEXT));
+    Click(view, IDC_VIEW_BACK_NEXT);
+    EXPECT_FALSE(IsWindow(view));
+}
+
+// ---------------------------------------------------------------- closing and the poll
+
+TEST_F(ReceiveTest, EnterKeepsTheDialogEscapeClosesIt)
+{
+    ReceiveFrom("10002", "one");
+    HWND view = View("10002");
+    ASSERT_NE(nullptr, view);
+    PressDialogKey(view, VK_RETURN);
+    EXPECT_TRUE(IsWindow(view)) << "Enter does nothing";
+    PressDialogKey(view, VK_ESCAPE);
+    EXPECT_FALSE(IsWindow(view));
+    EXPECT_EQ(nullptr, FindRegisteredWindow("r10002"));
+}
+
+TEST_F(ReceiveTest, ClosedWithMessagesQueuedTheNextPollOpensTheOldest)
+{
+    ReceiveFrom("10002", "one");
+    ReceiveFrom("10002", "two");
+    ReceiveFrom("10002", "three");
+    HWND view = View("10002");
+    ASSERT_NE(nullptr, view);
+    EXPECT_TRUE(g_wndService.IsPolling());
+    ClickCloseBox(view);
+    EXPECT_FALSE(IsWindow(view));
+    EXPECT_EQ(nullptr, View("10002"));
+
+    ReceiveFrom("10002", "four");
+    EXPECT_EQ(nullptr, View("10002")) << "a new message waits behind the older ones";
+
+    Poll();
+    HWND again = View("10002");
+    ASSERT_NE(nullptr, again);
+    EXPECT_EQ("two", Item(again, IDC_VIEW_BODY));
+    EXPECT_EQ("返回", Item(again, IDC_VIEW_BACK_NEXT)) << "the poll's dialog is told nothing more yet";
+    EXPECT_EQ((Texts{"one", "two"}), HistoryOf("10002")->Texts());
+
+    Poll(); // the dialog is open: the others stay queued, and it learns of them
+    EXPECT_EQ(again, View("10002"));
+    EXPECT_EQ("下一条>>", Item(again, IDC_VIEW_BACK_NEXT));
+    EXPECT_TRUE(g_wndService.IsPolling());
+    EXPECT_EQ((Texts{"three", "four"}), Unread("10002"));
+    Poll();
+    EXPECT_FALSE(g_wndService.IsPolling()) << "the poll stops with the queue empty";
+}
+
+// ---------------------------------------------------------------- reply
+
+TEST_F(ReceiveTest, ReplyOpensTheSendDialogAtTheViewsCornerAndCloses)
+{
+    ReceiveFrom("10002", "one");
+    HWND view = View("10002");
+    ASSERT_NE(nullptr, view);
+    SetWindowPos(view, nullptr, 57, 63, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Click(view, IDC_VIEW_REPLY);
+    EXPECT_FALSE(IsWindow(view));
+    auto send = static_cast<CSendMessageDlg*>(FindRegisteredWindow("c10002"));
+    ASSERT_NE(nullptr, send);
+    RECT rect;
+    GetWindowRect(send->m_hWnd, &rect);
+    EXPECT_EQ(57, rect.left);
+    EXPECT_EQ(63, rect.top);
+    EXPECT_TRUE(IsWindowVisible(send->m_hWnd));
+    EXPECT_EQ("李四(10002)", Text(GetDlgItem(send->m_hWnd, IDC_SEND_RECIPIENT)));
+}
+
+TEST_F(ReceiveTest, ReplyBringsAnOpenSendDialogForwardWhereItIs)
+{
+    g_wndService.ShowSendDialog(10002);
+    auto send = static_cast<CSendMessageDlg*>(FindRegisteredWindow("c10002"));
+    ASSERT_NE(nullptr, send);
+    SetWindowPos(send->m_hWnd, nullptr, 301, 207, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ReceiveFrom("10002", "one");
+    HWND view = View("10002");
+    ASSERT_NE(nullptr, view);
+    SetWindowPos(view, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Click(view, IDC_VIEW_REPLY);
+    EXPECT_FALSE(IsWindow(view));
+    EXPECT_EQ(send, FindRegisteredWindow("c10002")) << "the same send dialog";
+    RECT rect;
+    GetWindowRect(send->m_hWnd, &rect);
+    EXPECT_EQ(301, rect.left) << "not moved";
+    EXPECT_EQ(207, rect.top);
+    EXPECT_EQ(send->m_hWnd, GetForegroundWindow());
+}
+
+// ---------------------------------------------------------------- history
+
+TEST_F(ReceiveTest, HistoryHangsUnderTheDialogFollowsItAndToggles)
+{
+    ReceiveFrom("10002", "one");
+    ReceiveFrom("10002", "two");
+    HWND view = View("10002");
+    ASSERT_NE(nullptr, view);
+    Click(view, IDC_VIEW_BACK_NEXT);
+    HWND popup = PopupOf(view);
+    ASSERT_NE(nullptr, popup);
+    EXPECT_FALSE(IsWindowVisible(popup));
+    Click(view, IDC_VIEW_HISTORY);
+    ASSERT_TRUE(IsWindowVisible(popup));
+    EXPECT_EQ(2, SendMessageA(GetDlgItem(popup, IDC_HISTORY_LIST), LB_GETCOUNT, 0, 0));
+    RECT dialog, hung;
+    GetWindowRect(view, &dialog);
+    GetWindowRect(popup, &hung);
+    EXPECT_EQ(dialog.left, hung.left);
+    EXPECT_EQ(dialog.bottom, hung.top);
+    EXPECT_EQ(dialog.right - dialog.left, hung.right - hung.left) << "as wide as the dialog";
+
+    SetWindowPos(view, nullptr, dialog.left + 40, dialog.top + 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    GetWindowRect(popup, &hung);
+    EXPECT_EQ(dialog.left + 40, hung.left) << "the list follows the dialog";
+    EXPECT_EQ(dialog.bottom + 30, hung.top);
+
+    Click(view, IDC_VIEW_HISTORY);
+    EXPECT_FALSE(IsWindowVisible(popup));
+}
+
+// ---------------------------------------------------------------- nothing lost
+
+TEST_F(ReceiveTest, ABurstWhileTheUserOpensAndClosesDialogsLosesNothing)
+{
+    const int kSenders = 20, kMessages = 1000;
+    std::map<std::string, int> expected;
+    unsigned state = 2024;
+    auto next = [&state] { state = state * 1103515245u + 12345u; return (state >> 16) & 0x7FFF; };
+    for (int i = 0; i < kMessages; ++i) {
+        const std::string peer = std::to_string(20000 + static_cast<int>(next() % kSenders));
+        const std::string text = "burst " + std::to_string(i);
+        ++expected[peer + "|" + text];
+        ReceiveFrom(peer, text);
+        // The user: now and then a step to the next message, a close, a poll.
+        const unsigned action = next() % 10;
+        HWND view = View(std::to_string(20000 + static_cast<int>(next() % kSenders)));
+        if (view && action == 0) ClickCloseBox(view);
+        if (view && action == 1) {
+            MessageBoxHook boxes;
+            Click(view, IDC_VIEW_BACK_NEXT);
+        }
+        if (action == 2) Poll();
+    }
+    std::map<std::string, int> seen;
+    for (int sender = 0; sender < kSenders; ++sender) {
+        const std::string peer = std::to_string(20000 + sender);
+        for (const std::string& text : HistoryOf(peer)->Texts()) ++seen[peer + "|" + text];
+        for (const std::string& text : Unread(peer)) ++seen[peer + "|" + text];
+    }
+    EXPECT_EQ(expected.size(), seen.size());
+    int missing = 0, doubled = 0;
+    for (const auto& entry : expected) {
+        auto found = seen.find(entry.first);
+        if (found == seen.end()) ++missing;
+        else if (found->second != 1) ++doubled;
+    }
+    EXPECT_EQ(0, missing) << "messages in neither the history nor the queue";
+    EXPECT_EQ(0, doubled) << "messages held more than once";
+}
