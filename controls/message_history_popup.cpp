@@ -26,6 +26,34 @@ BOOL CMessageHistoryPopup::OnInitDialog()
     return result;
 }
 
+namespace {
+
+void HangUnder(CWnd& popup, CWnd& owner)
+{
+    RECT rect;
+    owner.GetWindowRect(&rect);
+    popup.SetWindowPos(nullptr, rect.left, rect.bottom, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+} // namespace
+
+void CMessageHistoryPopup::Toggle(CWnd& owner, CString contactKey, CString contactLabel, CString ownLabel)
+{
+    if (!m_hWnd) return;
+    if (IsWindowVisible()) {
+        ShowWindow(SW_HIDE);
+        return;
+    }
+    HangUnder(*this, owner);
+    FillHistory(contactKey, contactLabel, ownLabel);
+    ShowWindow(SW_SHOWNOACTIVATE);
+}
+
+void CMessageHistoryPopup::FollowOwner(CWnd& owner)
+{
+    if (m_hWnd && IsWindowVisible()) HangUnder(*this, owner);
+}
+
 void CMessageHistoryPopup::FillHistory(CString contactKey, CString contactLabel, CString ownLabel)
 {
     m_list.FillHistory(contactKey, contactLabel, ownLabel);

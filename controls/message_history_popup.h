@@ -16,6 +16,11 @@ public:
 
     // Reloads the list; see CMessageHistoryList::FillHistory.
     void FillHistory(CString contactKey, CString contactLabel, CString ownLabel);
+    // The owner's history button: hides a shown popup, or hangs it under the
+    // owner, fills it and shows it without taking the activation.
+    void Toggle(CWnd& owner, CString contactKey, CString contactLabel, CString ownLabel);
+    // Keeps a shown popup under its owner when the owner moves.
+    void FollowOwner(CWnd& owner);
 
     BOOL OnInitDialog() override;
     // Enter and Escape leave the popup as it is: only the owner hides it.

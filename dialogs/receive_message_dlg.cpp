@@ -143,29 +143,15 @@ void CReceiveMessageDlg::OnReply()
     OnCancel();
 }
 
-void CReceiveMessageDlg::PlaceHistoryPopup()
-{
-    RECT dialog;
-    GetWindowRect(&dialog);
-    m_history.SetWindowPos(nullptr, dialog.left, dialog.bottom, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void CReceiveMessageDlg::OnHistory()
 {
-    if (!m_history.m_hWnd) return;
-    if (m_history.IsWindowVisible()) {
-        m_history.ShowWindow(SW_HIDE);
-        return;
-    }
-    PlaceHistoryPopup();
     CDialogHost* host = GetDialogHost();
-    m_history.FillHistory(m_strPeerId, m_strPeerName, host ? host->GetUserId() : CString());
-    m_history.ShowWindow(SW_SHOWNOACTIVATE);
+    m_history.Toggle(*this, m_strPeerId, m_strPeerName, host ? host->GetUserId() : CString());
 }
 
 void CReceiveMessageDlg::OnMove(int, int)
 {
-    if (m_history.m_hWnd && m_history.IsWindowVisible()) PlaceHistoryPopup();
+    m_history.FollowOwner(*this);
 }
 
 // Enter does not close the dialog: the body is read-only and the user

@@ -44,7 +44,6 @@ protected:
 
 private:
     void FillFromRecord();
-    void PlaceHistoryPopup();
     void SetBackNextText(UINT id);
 
     CSmsRecord m_record;

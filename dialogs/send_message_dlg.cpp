@@ -228,28 +228,11 @@ CString CSendMessageDlg::FormatScheduledTime()
 
 // ---------------------------------------------------------------- history
 
-void CSendMessageDlg::PlaceHistoryPopup()
-{
-    RECT dialog;
-    GetWindowRect(&dialog);
-    m_history.SetWindowPos(nullptr, dialog.left, dialog.bottom, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void CSendMessageDlg::OnHistory()
-{
-    if (!m_history.m_hWnd) return;
-    if (m_history.IsWindowVisible()) {
-        m_history.ShowWindow(SW_HIDE);
-        return;
-    }
-    PlaceHistoryPopup();
-    m_history.FillHistory(m_strRecipientId, m_strRecipientName, HostUserId());
-    m_history.ShowWindow(SW_SHOWNOACTIVATE);
-}
+void CSendMessageDlg::OnHistory() { m_history.Toggle(*this, m_strRecipientId, m_strRecipientName, HostUserId()); }
 
 void CSendMessageDlg::OnMove(int, int)
 {
-    if (m_history.m_hWnd && m_history.IsWindowVisible()) PlaceHistoryPopup();
+    m_history.FollowOwner(*this);
 }
 
 // ---------------------------------------------------------------- sending

@@ -72,7 +72,6 @@ private:
     void ShowLimitHint();
     void FillDateFields(int index, bool fill);
     CString FormatScheduledTime();
-    void PlaceHistoryPopup();
     bool IsScheduled() const;
     int MessageBoxId(UINT id, UINT style);
     CDateTimeField* DateFieldOf(HWND window);
