@@ -21,7 +21,8 @@ stop_display() {
   wait "$SMSUTIL_XVFB_PID" 2>/dev/null
 }
 
-# screenshot FILE: the whole display as PNG.
+# screenshot FILE: Wine's desktop (the prefix's 1024x768, at the display's
+# corner) as PNG.
 screenshot() {
-  xwd -root -silent -display "$SMSUTIL_DISPLAY" | convert xwd:- "$1"
+  xwd -root -silent -display "$SMSUTIL_DISPLAY" | convert xwd:- -crop 1024x768+0+0 +repage "$1"
 }

@@ -1,12 +1,18 @@
 // smsd: the SMS server stand-in.
 //   smsd [--listen HOST:PORT] [--directory FILE] [--http HOST:PORT]
 //        [--answer-delay-ms N] [--port-file FILE] [--log FILE]
+//        [--clock-file FILE]
+// --clock-file names a file holding the seconds the server's clock runs
+// ahead of the machine's, read afresh whenever the clock is asked, so that
+// a demonstration can bring a scheduled time near without waiting for it.
 #include "account_directory.h"
 #include "order_page.h"
 #include "sms_server.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -26,12 +32,28 @@ bool SplitAddress(const std::string& text, std::string& host, uint16_t& port)
     return true;
 }
 
+// The machine's time moved by the offset in `file`; a missing or unreadable
+// file moves it by nothing.
+time_t ClockFromFile(const std::string& file)
+{
+    long long offset = 0;
+    std::ifstream input(file);
+    std::string text;
+    if (input && std::getline(input, text)) {
+        errno = 0;
+        char* end = nullptr;
+        const long long value = strtoll(text.c_str(), &end, 10);
+        if (!errno && end != text.c_str() && value > -315360000LL && value < 315360000LL) offset = value;
+    }
+    return time(nullptr) + static_cast<time_t>(offset);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     smsd::ServerOptions options;
-    std::string directoryFile, portFile, logFile, httpAddress;
+    std::string directoryFile, portFile, logFile, httpAddress, clockFile;
     unsigned delay = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -46,12 +68,14 @@ int main(int argc, char** argv)
         else if (arg == "--answer-delay-ms" && hasValue) delay = static_cast<unsigned>(atoi(argv[++i]));
         else if (arg == "--port-file" && hasValue) portFile = argv[++i];
         else if (arg == "--log" && hasValue) logFile = argv[++i];
+        else if (arg == "--clock-file" && hasValue) clockFile = argv[++i];
         else {
             fprintf(stderr, "smsd: unknown option %s\n", arg.c_str());
             return 2;
         }
     }
     options.answerDelayMs = delay;
+    if (!clockFile.empty()) options.clock = [clockFile] { return ClockFromFile(clockFile); };
 
     AccountDirectory directory = AccountDirectory::BuiltIn();
     if (!directoryFile.empty()) {

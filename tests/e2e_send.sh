@@ -67,7 +67,8 @@ wait_for 10001 $recipient '^周九\(10009\)$'
 check "double-clicking 周九 opens the send dialog on him" "$(drive --account 10001 text $recipient)" '^周九\(10009\)$'
 printf 'nobody there' > "$work/unknown.txt"
 drive --account 10001 paste $message "Z:${work//\//\\}\\unknown.txt" >/dev/null
-wait_for 10001 $frame '共 12 个英文字符'
+wait_for 10001 $frame '共 14 个英文字符'
+check "the counter counts the 12 characters and the service's 2" "$(drive --account 10001 text $frame)" '共 14 个英文字符'
 drive --account 10001 click $send >/dev/null
 wait_for 10001 $sender_label '^系统\(10009\)$'
 check "the undeliverable message comes back to 张三 as a notice" "$(drive --account 10001 text $sender_label)" '^系统\(10009\)$'

@@ -43,7 +43,7 @@ CHostWindow::CHostWindow(CHostApp& host, IxaPlugin& plugin, const DirectoryAccou
 {
 }
 
-bool CHostWindow::Create()
+bool CHostWindow::Create(int x, int y)
 {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = WindowProc;
@@ -54,7 +54,7 @@ bool CHostWindow::Create()
     RegisterClassA(&windowClass);
     CString caption;
     caption.Format("smshost - %s (%u)", (const char*)FromUtf8(m_me.name), m_me.number);
-    m_window = CreateWindowExA(0, kClassName, caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 560, 20, 260, 420,
+    m_window = CreateWindowExA(0, kClassName, caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, 300, 420,
                                nullptr, nullptr, windowClass.hInstance, this);
     return m_window != nullptr;
 }
@@ -77,10 +77,15 @@ void CHostWindow::FillContacts()
 {
     m_numbers.clear();
     SendMessageA(m_contacts, LB_RESETCONTENT, 0, 0);
+    // Each contact with the service they have, as the client knows it: a
+    // person picks whom to write to by it.
     auto add = [this](uint32_t number, bool stranger) {
         const DirectoryAccount* entry = m_directory.Find(number);
+        const bool service = entry && (entry->level == 2 || entry->level == 3);
         CString line;
-        line.Format("%s (%u)%s", entry ? (const char*)FromUtf8(entry->name) : "", number, stranger ? " *" : "");
+        line.Format("%s (%u)  %s%s", entry ? (const char*)FromUtf8(entry->name) : "", number,
+                    (const char*)FromUtf8(service ? u8"有短信服务" : u8"无短信服务"),
+                    stranger ? (const char*)FromUtf8(u8"  陌生人") : "");
         SendMessageA(m_contacts, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>((const char*)line));
         m_numbers.push_back(number);
     };
@@ -94,9 +99,9 @@ LRESULT CHostWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_CREATE: {
         HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         HWND button = CreateWindowA("Button", m_host.PluginButtonCaption(), WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
-                                    8, 8, 236, 26, m_window, reinterpret_cast<HMENU>(kPluginButtonId), nullptr, nullptr);
+                                    8, 8, 276, 26, m_window, reinterpret_cast<HMENU>(kPluginButtonId), nullptr, nullptr);
         m_contacts = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY,
-                                     8, 42, 236, 330, m_window, reinterpret_cast<HMENU>(kContactListId), nullptr, nullptr);
+                                     8, 42, 276, 330, m_window, reinterpret_cast<HMENU>(kContactListId), nullptr, nullptr);
         SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         SendMessageA(m_contacts, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         FillContacts();

@@ -10,7 +10,8 @@
 class CHostWindow {
 public:
     CHostWindow(CHostApp& host, IxaPlugin& plugin, const DirectoryAccount& me, const AccountDirectory& directory);
-    bool Create();
+    // At (x, y) on the screen: two hosts on one desktop sit side by side.
+    bool Create(int x, int y);
     HWND Handle() const { return m_window; }
 
 private:

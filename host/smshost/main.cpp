@@ -1,6 +1,7 @@
 // smshost: loads smsutil.dll from its own folder, logs an account in and
 // runs the message loop.
 //   smshost.exe [--account N] [--directory FILE] [--data DIR] [--seconds N] [--order]
+//               [--at X,Y]
 #include "afxwin.h"
 #include "host_app.h"
 #include "host_window.h"
@@ -19,6 +20,7 @@ struct Options {
     std::string dataDir;
     int seconds = -1;
     bool order = false;
+    int x = 560, y = 20;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -31,6 +33,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
         else if (arg == "--data" && hasValue) options.dataDir = argv[++i];
         else if (arg == "--seconds" && hasValue) options.seconds = atoi(argv[++i]);
         else if (arg == "--order") options.order = true;
+        else if (arg == "--at" && hasValue && sscanf(argv[i + 1], "%d,%d", &options.x, &options.y) == 2) ++i;
         else {
             fprintf(stderr, "smshost: unknown option %s\n", arg.c_str());
             return false;
@@ -108,7 +111,7 @@ int main(int argc, char** argv)
     for (const std::string& line : host.Registration()) printf("smshost: %s\n", line.c_str());
 
     CHostWindow window(host, *plugin, *directory.Find(options.account), directory);
-    if (!window.Create()) {
+    if (!window.Create(options.x, options.y)) {
         fprintf(stderr, "smshost: cannot create the main window\n");
         return 1;
     }
