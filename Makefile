@@ -5,7 +5,7 @@ WIN := $(BUILD)/win
 NATIVE := $(BUILD)/native
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build test demo bench clean
+.PHONY: all setup build test demo run bench clean
 
 all: build
 
@@ -27,6 +27,12 @@ test: build
 
 demo: build
 	@scripts/demo.sh $(BUILD)
+
+# The display is checked before anything is built.
+run:
+	@scripts/run.sh --check-display
+	@$(MAKE) --no-print-directory build
+	@scripts/run.sh $(BUILD)
 
 bench: build
 	@scripts/bench.sh $(BUILD)
