@@ -1,6 +1,9 @@
 // smsd: the SMS server stand-in.
 //   smsd [--listen HOST:PORT] [--directory FILE] [--http HOST:PORT]
-//        [--answer-delay-ms N] [--port-file FILE] [--log FILE]
+//        [--answer-delay-ms N] [--port-file FILE] [--log FILE] [--queue FILE]
+// The queue file keeps the texts that wait for their recipients across
+// restarts; by default it is "smsd.queue" beside the log file (or in the
+// current directory when the log goes to the standard error).
 #include "account_directory.h"
 #include "order_page.h"
 #include "sms_server.h"
@@ -12,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -46,12 +50,17 @@ int main(int argc, char** argv)
         else if (arg == "--answer-delay-ms" && hasValue) delay = static_cast<unsigned>(atoi(argv[++i]));
         else if (arg == "--port-file" && hasValue) portFile = argv[++i];
         else if (arg == "--log" && hasValue) logFile = argv[++i];
+        else if (arg == "--queue" && hasValue) options.queueFile = argv[++i];
         else {
             fprintf(stderr, "smsd: unknown option %s\n", arg.c_str());
             return 2;
         }
     }
     options.answerDelayMs = delay;
+    if (options.queueFile.empty()) {
+        const size_t slash = logFile.rfind('/');
+        options.queueFile = slash == std::string::npos ? "smsd.queue" : logFile.substr(0, slash + 1) + "smsd.queue";
+    }
 
     AccountDirectory directory = AccountDirectory::BuiltIn();
     if (!directoryFile.empty()) {
@@ -99,7 +108,11 @@ int main(int argc, char** argv)
     smsd::SmsServer server(directory, options);
     if (!server.Listen(error)) {
         fprintf(stderr, "smsd: %s\n", error.c_str());
-        return 1;
+        // The order page may not be serving yet, and a stop that comes
+        // before it does is not heard: leave without waiting for it.
+        if (options.log) options.log->flush();
+        fflush(nullptr);
+        _exit(1);
     }
     if (!portFile.empty()) {
         std::ofstream(portFile) << server.Port() << " " << page->Port() << "\n";
