@@ -1,10 +1,13 @@
 // smsd: the SMS server stand-in.
 //   smsd [--listen HOST:PORT] [--directory FILE] [--http HOST:PORT]
 //        [--answer-delay-ms N] [--port-file FILE] [--log FILE]
-//        [--clock-file FILE]
+//        [--clock-file FILE] [--queue FILE]
 // --clock-file names a file holding the seconds the server's clock runs
 // ahead of the machine's, read afresh whenever the clock is asked, so that
 // a demonstration can bring a scheduled time near without waiting for it.
+// The queue file keeps the texts that wait for their recipients across
+// restarts; by default it is "smsd.queue" beside the log file (or in the
+// current directory when the log goes to the standard error).
 #include "account_directory.h"
 #include "order_page.h"
 #include "sms_server.h"
@@ -18,6 +21,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -69,6 +73,7 @@ int main(int argc, char** argv)
         else if (arg == "--port-file" && hasValue) portFile = argv[++i];
         else if (arg == "--log" && hasValue) logFile = argv[++i];
         else if (arg == "--clock-file" && hasValue) clockFile = argv[++i];
+        else if (arg == "--queue" && hasValue) options.queueFile = argv[++i];
         else {
             fprintf(stderr, "smsd: unknown option %s\n", arg.c_str());
             return 2;
@@ -76,6 +81,10 @@ int main(int argc, char** argv)
     }
     options.answerDelayMs = delay;
     if (!clockFile.empty()) options.clock = [clockFile] { return ClockFromFile(clockFile); };
+    if (options.queueFile.empty()) {
+        const size_t slash = logFile.rfind('/');
+        options.queueFile = slash == std::string::npos ? "smsd.queue" : logFile.substr(0, slash + 1) + "smsd.queue";
+    }
 
     AccountDirectory directory = AccountDirectory::BuiltIn();
     if (!directoryFile.empty()) {
@@ -123,7 +132,11 @@ int main(int argc, char** argv)
     smsd::SmsServer server(directory, options);
     if (!server.Listen(error)) {
         fprintf(stderr, "smsd: %s\n", error.c_str());
-        return 1;
+        // The order page may not be serving yet, and a stop that comes
+        // before it does is not heard: leave without waiting for it.
+        if (options.log) options.log->flush();
+        fflush(nullptr);
+        _exit(1);
     }
     if (!portFile.empty()) {
         std::ofstream(portFile) << server.Port() << " " << page->Port() << "\n";

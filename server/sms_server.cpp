@@ -1,10 +1,14 @@
 #include "sms_server.h"
 
 #include "gbk.h"
+#include "queue_file.h"
 #include "service_text.h"
 #include "switch_frame.h"
 
 #include <asio.hpp>
+
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 
 #include <deque>
 #include <map>
@@ -62,15 +66,22 @@ public:
     bool OnLogin(const std::shared_ptr<Session>& session, uint32_t account, std::string& why);
     void OnCall(const std::shared_ptr<Session>& session, uint32_t sid, uint32_t callee, uint16_t type);
     void OnData(const std::shared_ptr<Session>& session, uint32_t sid, const std::string& bytes);
-    void OnGone(Session* session);
+    // The session could not hand these texts over: they wait for the next
+    // log-in of their account.
+    void OnGone(Session* session, std::vector<QueuedText> unsent);
+    // The last byte of the text went to the recipient's link.
+    void OnWritten(const QueuedText& item);
 
 private:
     void Accept();
     void ScheduleTick();
     void DeliverDue();
     // Sends a text that the server starts, now or when its account logs in.
-    void DeliverText(uint32_t account, uint32_t caller, const std::string& text);
+    void DeliverText(const QueuedText& item);
+    // Takes on a text: into the queue file first, then to its recipient.
+    void Take(uint32_t account, uint32_t caller, const std::string& text, time_t due);
     void Relay(uint32_t sender, const SendRequest& request);
+    void SyncSoon();
 
     const AccountDirectory& m_directory;
     ServerOptions m_options;
@@ -84,13 +95,12 @@ private:
     std::string m_reasonNoService;
 
     std::map<uint32_t, std::weak_ptr<Session>> m_online;
-    std::map<uint32_t, std::deque<std::pair<uint32_t, std::string>>> m_waiting; // account -> (caller, text)
-    struct Scheduled {
-        uint32_t recipient;
-        uint32_t sender;
-        std::string text;
-    };
-    std::multimap<time_t, Scheduled> m_scheduled;
+    // account -> texts for it by id, which is the order in which they were taken on
+    std::map<uint32_t, std::map<uint64_t, QueuedText>> m_waiting;
+    std::multimap<time_t, QueuedText> m_scheduled;
+    QueueFile m_queue;
+    uint64_t m_memoryId = 0; // ids of texts when there is no queue file
+    bool m_syncPosted = false;
     uint32_t m_nextSid = kFirstServerSid;
     uint16_t m_blockTag = 0;
 
@@ -99,14 +109,25 @@ private:
 
 class SmsServer::Impl::Session : public std::enable_shared_from_this<Session> {
 public:
-    Session(Impl& server, tcp::socket socket) : m_server(server), m_socket(std::move(socket))
+    Session(Impl& server, tcp::socket socket)
+        : m_server(server), m_socket(std::move(socket)), m_ackTimer(m_socket.get_executor())
     {
         asio::error_code ignored;
         const auto peer = m_socket.remote_endpoint(ignored);
         m_peer = peer.address().to_string(ignored) + ":" + std::to_string(peer.port());
     }
 
-    void Start() { Read(); }
+    void Start()
+    {
+        asio::error_code ignored;
+        m_socket.non_blocking(true, ignored);
+        // When smsd ends, by a kill or otherwise, the kernel drops what this
+        // link had not yet carried instead of sending it on: a text then
+        // reached its recipient exactly when the recipient's side
+        // acknowledged its bytes, which is what the queue file records.
+        m_socket.set_option(asio::socket_base::linger(true, 0), ignored);
+        Read();
+    }
     uint32_t Account() const { return m_account; }
     bool IsServiceCall(uint32_t sid) const
     {
@@ -119,9 +140,20 @@ public:
     {
         if (m_closed) return;
         m_server.Log("send " + Name() + " " + what);
-        const bool idle = m_outbox.empty();
-        m_outbox.push_back(Encode(opcode, payload));
-        if (idle) Write();
+        Queue(Outgoing{Encode(opcode, payload), QueuedText(), false});
+    }
+
+    // A text the server started, as its INCOMING and DATA frames: the server
+    // hears when their last byte has gone to the socket, or gets the text
+    // back when the connection ends first.
+    void SendText(const std::string& frames, const QueuedText& item, const std::string& what)
+    {
+        if (m_closed) {
+            m_server.OnGone(this, {item});
+            return;
+        }
+        m_server.Log("send " + Name() + " " + what);
+        Queue(Outgoing{frames, item, true});
     }
 
     void Close(const std::string& why)
@@ -132,7 +164,16 @@ public:
         asio::error_code ignored;
         m_socket.shutdown(tcp::socket::shutdown_both, ignored);
         m_socket.close(ignored);
-        m_server.OnGone(this);
+        // A text whose bytes did not all reach the socket counts as not
+        // delivered: the recipient drops a frame cut short by the close.
+        std::vector<QueuedText> unsent;
+        for (const auto& written : m_unacked) unsent.push_back(written.second);
+        for (const Outgoing& out : m_outbox)
+            if (out.tracked) unsent.push_back(out.item);
+        m_outbox.clear();
+        m_unacked.clear();
+        m_ackTimer.cancel();
+        m_server.OnGone(this, std::move(unsent));
     }
 
     std::string Name() const { return m_account ? std::to_string(m_account) : m_peer; }
@@ -159,13 +200,78 @@ private:
         });
     }
 
+    struct Outgoing {
+        std::string bytes;
+        QueuedText item;
+        bool tracked;
+    };
+
+    void Queue(Outgoing out)
+    {
+        if (!m_outbox.empty()) {
+            m_outbox.push_back(std::move(out));
+            return;
+        }
+        // Written at once when the socket takes it, so that the queue file
+        // hears of the delivery right after the bytes left, not one turn of
+        // the event loop later: the shorter that gap, the smaller the chance
+        // that a kill in it makes the text go out again after a restart.
+        asio::error_code error;
+        const size_t sent = m_socket.send(asio::buffer(out.bytes), 0, error);
+        if (error && error != asio::error::would_block && error != asio::error::try_again) {
+            m_outbox.push_back(std::move(out));
+            Close(error.message());
+            return;
+        }
+        m_written += sent;
+        if (sent == out.bytes.size()) {
+            if (out.tracked) Written(out.item);
+            return;
+        }
+        out.bytes.erase(0, sent);
+        m_outbox.push_back(std::move(out));
+        Write();
+    }
+
     void Write()
     {
         auto self = shared_from_this();
-        asio::async_write(m_socket, asio::buffer(m_outbox.front()), [this, self](asio::error_code error, size_t) {
+        asio::async_write(m_socket, asio::buffer(m_outbox.front().bytes), [this, self](asio::error_code error, size_t size) {
+            if (m_closed) return; // Close took back what was left
+            m_written += size;
             if (error) { Close(error.message()); return; }
+            const Outgoing done = std::move(m_outbox.front());
             m_outbox.pop_front();
+            if (done.tracked) Written(done.item);
             if (!m_outbox.empty() && !m_closed) Write();
+        });
+    }
+
+    // The text's last byte is in the kernel; it counts as delivered once the
+    // other side has acknowledged it.
+    void Written(const QueuedText& item)
+    {
+        m_unacked.emplace_back(m_written, item);
+        CheckAcknowledged();
+    }
+
+    void CheckAcknowledged()
+    {
+        int unacknowledged = 0;
+        if (ioctl(m_socket.native_handle(), SIOCOUTQ, &unacknowledged) != 0) unacknowledged = 0;
+        const uint64_t acknowledged = m_written - static_cast<uint64_t>(unacknowledged);
+        while (!m_unacked.empty() && m_unacked.front().first <= acknowledged) {
+            const QueuedText item = std::move(m_unacked.front().second);
+            m_unacked.pop_front();
+            m_server.OnWritten(item);
+        }
+        if (m_unacked.empty() || m_ackWaiting) return;
+        m_ackWaiting = true;
+        auto self = shared_from_this();
+        m_ackTimer.expires_after(std::chrono::milliseconds(5));
+        m_ackTimer.async_wait([this, self](asio::error_code error) {
+            m_ackWaiting = false;
+            if (!error && !m_closed) CheckAcknowledged();
         });
     }
 
@@ -217,7 +323,11 @@ private:
     std::string m_peer;
     std::array<char, 8192> m_buffer;
     FrameReader m_reader;
-    std::deque<std::string> m_outbox;
+    std::deque<Outgoing> m_outbox;
+    uint64_t m_written = 0; // bytes handed to the kernel on this link
+    std::deque<std::pair<uint64_t, QueuedText>> m_unacked; // (end of its bytes, text)
+    asio::steady_timer m_ackTimer;
+    bool m_ackWaiting = false;
     std::map<uint32_t, uint32_t> m_calls; // sid -> callee
     uint32_t m_account = 0;
     bool m_closed = false;
@@ -227,6 +337,18 @@ private:
 
 bool SmsServer::Impl::Listen(std::string& error)
 {
+    if (!m_options.queueFile.empty() && !m_queue.IsOpen()) {
+        std::vector<std::string> report;
+        if (!m_queue.Open(m_options.queueFile, report, error)) return false;
+        for (const std::string& line : report) Log(line);
+        const std::vector<QueuedText> pending = m_queue.Pending();
+        const time_t now = m_options.clock();
+        for (const QueuedText& item : pending) {
+            if (item.due > now) m_scheduled.emplace(item.due, item);
+            else m_waiting[item.recipient][item.id] = item;
+        }
+        Log("queue file " + m_options.queueFile + ": " + std::to_string(pending.size()) + " texts wait");
+    }
     asio::error_code code;
     const auto address = asio::ip::make_address(m_options.listenHost, code);
     if (code) { error = "bad listen address " + m_options.listenHost; return false; }
@@ -284,7 +406,7 @@ bool SmsServer::Impl::OnLogin(const std::shared_ptr<Session>& session, uint32_t 
     if (waiting != m_waiting.end()) {
         auto texts = std::move(waiting->second);
         m_waiting.erase(waiting);
-        for (const auto& text : texts) DeliverText(account, text.first, text.second);
+        for (const auto& text : texts) DeliverText(text.second);
     }
     return true;
 }
@@ -344,7 +466,7 @@ void SmsServer::Impl::Relay(uint32_t sender, const SendRequest& request)
     const DirectoryAccount* entry = m_directory.Find(recipient);
     if (!entry || !entry->knownToServer || !HasService(entry)) {
         const std::string& reason = (!entry || !entry->knownToServer) ? m_reasonUnknown : m_reasonNoService;
-        DeliverText(sender, recipient, UndeliveredNotice(request.recipient, reason));
+        Take(sender, recipient, UndeliveredNotice(request.recipient, reason), 0);
         return;
     }
     const std::string text = IncomingMessage(std::to_string(sender), request.text);
@@ -355,31 +477,79 @@ void SmsServer::Impl::Relay(uint32_t sender, const SendRequest& request)
             due = 0;
         }
     }
-    if (due > m_options.clock()) {
-        Log("hold for " + std::to_string(recipient) + " until " + request.time);
-        m_scheduled.emplace(due, Scheduled{recipient, sender, text});
-        return;
+    if (due > m_options.clock()) Log("hold for " + std::to_string(recipient) + " until " + request.time);
+    else due = 0;
+    Take(recipient, sender, text, due);
+}
+
+// A text is taken on once its record is in the queue file, and done once the
+// recipient's side has acknowledged its last byte; links drop unacknowledged
+// bytes when smsd dies, so a text that was not done when smsd was killed did
+// not arrive and goes out again after the restart. What is left is at least
+// once, never lost: a kill between the acknowledgement and the done record
+// (the moment until the next look at the link, a few milliseconds at most)
+// repeats that text once. Bytes that the sender's link carried but smsd had
+// not read when it died were never taken on: the protocol gives the sender
+// no answer to a send request, so nobody can tell it that they were lost.
+void SmsServer::Impl::Take(uint32_t account, uint32_t caller, const std::string& text, time_t due)
+{
+    QueuedText item;
+    item.recipient = account;
+    item.caller = caller;
+    item.due = due;
+    item.text = text;
+    if (m_queue.IsOpen()) {
+        if (!m_queue.Accept(item)) Log("queue file " + m_queue.Path() + ": cannot append; text #" +
+                                       std::to_string(item.id) + " is kept in memory only");
+        SyncSoon();
+    } else {
+        item.id = ++m_memoryId;
     }
-    DeliverText(recipient, sender, text);
+    Log("accept #" + std::to_string(item.id) + " for " + std::to_string(account) + " from " + std::to_string(caller) +
+        ": " + Printable(text));
+    if (due) m_scheduled.emplace(due, item);
+    else DeliverText(item);
+}
+
+void SmsServer::Impl::SyncSoon()
+{
+    // One sync for everything a turn of the event loop appended.
+    if (m_syncPosted) return;
+    m_syncPosted = true;
+    asio::post(m_io, [this] {
+        m_syncPosted = false;
+        m_queue.Sync();
+    });
+}
+
+void SmsServer::Impl::OnWritten(const QueuedText& item)
+{
+    if (m_queue.IsOpen()) {
+        m_queue.Done(item.id);
+        SyncSoon();
+    }
+    Log("delivered #" + std::to_string(item.id) + " to " + std::to_string(item.recipient));
 }
 
 void SmsServer::Impl::DeliverDue()
 {
     const time_t now = m_options.clock();
     while (!m_scheduled.empty() && m_scheduled.begin()->first <= now) {
-        const Scheduled item = m_scheduled.begin()->second;
+        const QueuedText item = m_scheduled.begin()->second;
         m_scheduled.erase(m_scheduled.begin());
-        DeliverText(item.recipient, item.sender, item.text);
+        DeliverText(item);
     }
 }
 
-void SmsServer::Impl::DeliverText(uint32_t account, uint32_t caller, const std::string& text)
+void SmsServer::Impl::DeliverText(const QueuedText& item)
 {
+    const uint32_t account = item.recipient, caller = item.caller;
+    const std::string& text = item.text;
     auto online = m_online.find(account);
     std::shared_ptr<Session> session = online == m_online.end() ? nullptr : online->second.lock();
     if (!session) {
-        Log("queue for " + std::to_string(account) + ": " + Printable(text));
-        m_waiting[account].emplace_back(caller, text);
+        Log("queue #" + std::to_string(item.id) + " for " + std::to_string(account) + ": " + Printable(text));
+        m_waiting[account][item.id] = item;
         return;
     }
     const uint32_t sid = m_nextSid++;
@@ -388,17 +558,23 @@ void SmsServer::Impl::DeliverText(uint32_t account, uint32_t caller, const std::
     PutU32(incoming, sid);
     PutU32(incoming, caller);
     PutU16(incoming, kSmsType);
-    session->Send(kIncoming, incoming, "INCOMING sid=" + std::to_string(sid) + " caller=" + std::to_string(caller));
     std::string data;
     PutU32(data, sid);
     data += Block(++m_blockTag, text);
-    session->Send(kServerData, data, "DATA sid=" + std::to_string(sid) + " " + Printable(text));
+    session->SendText(Encode(kIncoming, incoming) + Encode(kServerData, data), item,
+                      "INCOMING sid=" + std::to_string(sid) + " caller=" + std::to_string(caller) + ", DATA #" +
+                          std::to_string(item.id) + " " + Printable(text));
 }
 
-void SmsServer::Impl::OnGone(Session* session)
+void SmsServer::Impl::OnGone(Session* session, std::vector<QueuedText> unsent)
 {
     auto online = m_online.find(session->Account());
     if (online != m_online.end() && online->second.lock().get() == session) m_online.erase(online);
+    for (const QueuedText& item : unsent) {
+        Log("text #" + std::to_string(item.id) + " for " + std::to_string(item.recipient) +
+            " was not handed over before its link closed");
+        DeliverText(item); // queued, or to the account's newer link
+    }
 }
 
 SmsServer::SmsServer(const AccountDirectory& directory, ServerOptions options)

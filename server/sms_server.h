@@ -19,6 +19,9 @@ struct ServerOptions {
     unsigned answerDelayMs = 0;         // before each CALL_RESULT
     std::function<time_t()> clock;      // decides scheduled times; default: time()
     std::ostream* log = nullptr;        // one line per frame received and sent
+    // The journal of texts taken on and not yet handed over; empty: they are
+    // kept in memory only, and a restart loses them.
+    std::string queueFile;
 };
 
 class SmsServer {
@@ -28,7 +31,8 @@ public:
     SmsServer(const SmsServer&) = delete;
     SmsServer& operator=(const SmsServer&) = delete;
 
-    // Binds the listening socket; Port() then gives the port it got.
+    // Reads the queue file, then binds the listening socket; Port() then
+    // gives the port it got.
     bool Listen(std::string& error);
     uint16_t Port() const;
     // Serves until Stop, or until SIGINT or SIGTERM once StopOnSignals was

@@ -78,13 +78,15 @@ TEST(SmsdProgramTest, OrderPageMovesToAFreePortWhenTheNextOneIsTaken)
     char directory[] = "/tmp/smsd_process_XXXXXX";
     ASSERT_NE(nullptr, mkdtemp(directory));
     const std::string ports = std::string(directory) + "/ports", errors = std::string(directory) + "/stderr";
+    const std::string queue = std::string(directory) + "/queue";
     const std::string listen = "127.0.0.1:" + std::to_string(switchPort);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(err, 2);
-        execl(SMSD_PATH, SMSD_PATH, "--listen", listen.c_str(), "--port-file", ports.c_str(), static_cast<char*>(nullptr));
+        execl(SMSD_PATH, SMSD_PATH, "--listen", listen.c_str(), "--port-file", ports.c_str(), "--queue", queue.c_str(),
+              static_cast<char*>(nullptr));
         _exit(127);
     }
 
@@ -117,5 +119,6 @@ TEST(SmsdProgramTest, OrderPageMovesToAFreePortWhenTheNextOneIsTaken)
     close(holder);
     unlink(ports.c_str());
     unlink(errors.c_str());
+    unlink(queue.c_str());
     rmdir(directory);
 }

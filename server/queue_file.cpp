@@ -1,0 +1,298 @@
+#include "queue_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace smsd {
+
+const char QueueFile::kMagic[8] = {'S', 'M', 'S', 'D', 'Q', 'U', 'E', '1'};
+
+namespace {
+
+const uint32_t kMaxBody = 1u << 20;
+const size_t kDoneBody = 1 + 8;
+const size_t kAcceptHead = 1 + 8 + 4 + 4 + 8 + 4;
+
+uint32_t Crc32(const char* data, size_t size)
+{
+    static uint32_t table[256];
+    static bool ready = false;
+    if (!ready) {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            table[i] = c;
+        }
+        ready = true;
+    }
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ static_cast<uint8_t>(data[i])) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+void Put(std::string& out, uint64_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+uint64_t Get(const std::string& in, size_t at, int bytes)
+{
+    uint64_t value = 0;
+    for (int i = 0; i < bytes; ++i) value |= static_cast<uint64_t>(static_cast<uint8_t>(in[at + i])) << (8 * i);
+    return value;
+}
+
+std::string Frame(const std::string& body)
+{
+    std::string record;
+    Put(record, body.size(), 4);
+    Put(record, Crc32(body.data(), body.size()), 4);
+    return record + body;
+}
+
+enum class Kind { kBad, kAccept, kDone };
+
+// The record at `at`, if one is sound there; `size` gets its full length.
+Kind ReadRecord(const std::string& bytes, size_t at, size_t& size, QueuedText& item)
+{
+    if (bytes.size() - at < 8) return Kind::kBad;
+    const uint64_t length = Get(bytes, at, 4);
+    if (length < kDoneBody || length > kMaxBody || bytes.size() - at - 8 < length) return Kind::kBad;
+    if (Crc32(bytes.data() + at + 8, length) != Get(bytes, at + 4, 4)) return Kind::kBad;
+    const size_t body = at + 8;
+    size = 8 + length;
+    item = QueuedText();
+    item.id = Get(bytes, body + 1, 8);
+    if (bytes[body] == 'D') return length == kDoneBody ? Kind::kDone : Kind::kBad;
+    if (bytes[body] != 'A' || length < kAcceptHead) return Kind::kBad;
+    item.recipient = static_cast<uint32_t>(Get(bytes, body + 9, 4));
+    item.caller = static_cast<uint32_t>(Get(bytes, body + 13, 4));
+    item.due = static_cast<time_t>(static_cast<int64_t>(Get(bytes, body + 17, 8)));
+    const uint64_t textLength = Get(bytes, body + 25, 4);
+    if (kAcceptHead + textLength != length) return Kind::kBad;
+    item.text = bytes.substr(body + kAcceptHead, textLength);
+    return Kind::kAccept;
+}
+
+bool WriteAll(int fd, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string Directory(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+QueueFile::~QueueFile()
+{
+    if (m_fd >= 0) {
+        Sync();
+        close(m_fd);
+    }
+}
+
+std::string QueueFile::EncodeAccept(const QueuedText& item)
+{
+    std::string body(1, 'A');
+    Put(body, item.id, 8);
+    Put(body, item.recipient, 4);
+    Put(body, item.caller, 4);
+    Put(body, static_cast<uint64_t>(static_cast<int64_t>(item.due)), 8);
+    Put(body, item.text.size(), 4);
+    return Frame(body + item.text);
+}
+
+std::string QueueFile::EncodeDone(uint64_t id)
+{
+    std::string body(1, 'D');
+    Put(body, id, 8);
+    return Frame(body);
+}
+
+std::map<uint64_t, QueuedText> QueueFile::Parse(const std::string& bytes, std::vector<std::string>& damage,
+                                                uint64_t& highestId)
+{
+    std::map<uint64_t, QueuedText> pending;
+    highestId = 0;
+    size_t at = 0;
+    if (bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) == 0) {
+        at = sizeof kMagic;
+    } else if (!bytes.empty()) {
+        damage.push_back("it does not begin with the queue file's mark; reading what records it holds");
+    }
+    while (at < bytes.size()) {
+        size_t size = 0;
+        QueuedText item;
+        Kind kind = ReadRecord(bytes, at, size, item);
+        if (kind == Kind::kBad) {
+            // Skip to the next offset at which a sound record starts: what a
+            // damaged stretch hides is lost, what follows it is kept.
+            size_t next = at + 1;
+            while (next < bytes.size() && (kind = ReadRecord(bytes, next, size, item)) == Kind::kBad) ++next;
+            if (next >= bytes.size()) {
+                damage.push_back("the last " + std::to_string(bytes.size() - at) + " bytes, from offset " +
+                                 std::to_string(at) + ", are cut short or damaged and were dropped");
+                break;
+            }
+            damage.push_back("bytes " + std::to_string(at) + " to " + std::to_string(next - 1) +
+                             " are damaged and were skipped");
+            at = next;
+        }
+        if (item.id > highestId) highestId = item.id;
+        if (kind == Kind::kAccept) pending[item.id] = item;
+        else pending.erase(item.id);
+        at += size;
+    }
+    return pending;
+}
+
+bool QueueFile::Open(const std::string& path, std::vector<std::string>& report, std::string& error)
+{
+    m_path = path;
+    std::string bytes;
+    const int in = open(path.c_str(), O_RDONLY);
+    if (in < 0 && errno != ENOENT) {
+        error = "cannot read the queue file " + path + ": " + strerror(errno);
+        return false;
+    }
+    if (in >= 0) {
+        struct stat info;
+        if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+            close(in);
+            error = "the queue file " + path + " is not a regular file";
+            return false;
+        }
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = read(in, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                error = "cannot read the queue file " + path + ": " + strerror(errno);
+                close(in);
+                return false;
+            }
+            if (n == 0) break;
+            bytes.append(buffer, static_cast<size_t>(n));
+        }
+        close(in);
+    }
+    std::vector<std::string> damage;
+    uint64_t highest = 0;
+    m_pending = Parse(bytes, damage, highest);
+    m_nextId = highest + 1;
+    if (!damage.empty()) {
+        // The damaged file stays for whoever wants to look at it; only what
+        // could be read goes on.
+        std::string aside = path + ".damaged";
+        for (int n = 1; access(aside.c_str(), F_OK) == 0; ++n) aside = path + ".damaged." + std::to_string(n);
+        const bool kept = rename(path.c_str(), aside.c_str()) == 0;
+        for (const std::string& line : damage) report.push_back("queue file " + path + " is damaged: " + line);
+        report.push_back("queue file " + path + ": kept " + std::to_string(m_pending.size()) +
+                         " waiting texts that could be read; the damaged file " +
+                         (kept ? "is kept as " + aside : "could not be moved aside: " + std::string(strerror(errno))));
+    }
+    return Rewrite(error);
+}
+
+bool QueueFile::Rewrite(std::string& error)
+{
+    const std::string temporary = m_path + ".new";
+    unlink(temporary.c_str());
+    const int out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (out < 0) {
+        error = "cannot write " + temporary + ": " + strerror(errno);
+        return false;
+    }
+    std::string bytes(kMagic, sizeof kMagic);
+    for (const auto& entry : m_pending) bytes += EncodeAccept(entry.second);
+    if (fchmod(out, 0600) != 0 || !WriteAll(out, bytes) || fsync(out) != 0) {
+        error = "cannot write " + temporary + ": " + strerror(errno);
+        close(out);
+        unlink(temporary.c_str());
+        return false;
+    }
+    close(out);
+    if (rename(temporary.c_str(), m_path.c_str()) != 0) {
+        error = "cannot replace " + m_path + ": " + strerror(errno);
+        unlink(temporary.c_str());
+        return false;
+    }
+    const int directory = open(Directory(m_path).c_str(), O_RDONLY | O_DIRECTORY);
+    if (directory >= 0) {
+        fsync(directory);
+        close(directory);
+    }
+    const int fd = open(m_path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) {
+        error = "cannot open " + m_path + ": " + strerror(errno);
+        return false;
+    }
+    if (m_fd >= 0) close(m_fd);
+    m_fd = fd;
+    m_finished = 0;
+    m_dirty = false;
+    return true;
+}
+
+std::vector<QueuedText> QueueFile::Pending() const
+{
+    std::vector<QueuedText> items;
+    for (const auto& entry : m_pending) items.push_back(entry.second);
+    return items;
+}
+
+bool QueueFile::Append(const std::string& record)
+{
+    if (m_fd < 0) return false;
+    // One write per record: a kill leaves a record whole or not at all, and
+    // only a crash of the machine can cut one, which the checksum catches.
+    if (!WriteAll(m_fd, record)) return false;
+    m_dirty = true;
+    return true;
+}
+
+bool QueueFile::Accept(QueuedText& item)
+{
+    item.id = m_nextId++;
+    if (!Append(EncodeAccept(item))) return false;
+    m_pending[item.id] = item;
+    return true;
+}
+
+bool QueueFile::Done(uint64_t id)
+{
+    if (!m_pending.erase(id)) return false;
+    if (!Append(EncodeDone(id))) return false;
+    ++m_finished;
+    if (m_finished > 1024 && m_finished > 2 * m_pending.size()) {
+        std::string ignored;
+        Sync();
+        Rewrite(ignored);
+    }
+    return true;
+}
+
+void QueueFile::Sync()
+{
+    if (m_fd >= 0 && m_dirty) {
+        fdatasync(m_fd);
+        m_dirty = false;
+    }
+}
+
+} // namespace smsd
