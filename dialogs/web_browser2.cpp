@@ -748,6 +748,7 @@ public:
             if (fit <= 0) {
                 if (m_x > m_left) {
                     NewLine();
+                    m_lineHeight = metrics.tmHeight;
                     continue;
                 }
                 fit = 1;
@@ -761,7 +762,10 @@ public:
             ::GetTextExtentPoint32W(m_dc, text.c_str() + pos, fit, &size);
             m_x += size.cx;
             pos += fit;
-            if (pos < text.size()) NewLine();
+            if (pos < text.size()) {
+                NewLine();
+                m_lineHeight = metrics.tmHeight;
+            }
         }
     }
     void NewLine(int gap = 0)

@@ -124,6 +124,8 @@ private:
                        "<p>&lt;b&gt; &amp; &#20013;&#x6587;&nbsp;!</p>"
                        "<ul><li><a href=\"/order?option=bind&amp;user_id=10001\">绑定手机</a></li>"
                        "<li>看 <a href='http://example.invalid/x'>别处</a> 吧</li></ul>第一行<br>第二行</body></html>";
+            } else if (target == "/wrap") {
+                body = "<p>wrapped wrapped wrapped wrapped wrapped wrapped wrapped wrapped wrapped</p><p>end</p>";
             } else if (target == "/utf8") {
                 type = "text/html; charset=UTF-8";
                 body = u8"<html><head><title>UTF-8 页面</title></head><body><p>你好，世界</p></body></html>";
@@ -446,6 +448,24 @@ TEST_F(WebBrowserTest, PaintsTheAddressBarAndThePageOnWhite)
     ASSERT_GE(next.first, 0);
     EXPECT_GT(title.second - title.first, next.second - next.first) << "title rows " << title.first << ".." << title.second
                                                                    << ", next line " << next.first << ".." << next.second;
+}
+
+TEST_F(WebBrowserTest, ALongLineWrapsAndTheNextLineStartsBelowIt)
+{
+    MoveWindow(control, 0, 0, 160, 300, TRUE);
+    Show(server.Address("/wrap"));
+    UpdateWindow(control);
+    const CPixelSnapshot pixels(control, false);
+    const int bar = pixels.FirstRowNotOf(RGB(236, 236, 236), 0, pixels.Height(), pixels.Width() - 10, pixels.Width() - 2);
+    // Bands of rows with ink, parted by white rows: each row of text is one.
+    int bands = 0;
+    bool inBand = false;
+    for (int y = bar + 1; y < pixels.Height(); ++y) {
+        const bool ink = pixels.FirstRowNotOf(RGB(255, 255, 255), y, y + 1, 0, pixels.Width()) == y;
+        if (ink && !inBand) ++bands;
+        inBand = ink;
+    }
+    EXPECT_LE(4, bands) << "the wrapped line's rows and the line after it, each apart";
 }
 
 TEST_F(WebBrowserTest, ANewerNavigationWinsOverAnOlderFetch)
