@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # End to end under Wine: the real smsd, the real host and the real module.
 # Logging in starts the service and the order dialog navigates to the built
-# address, which the server's page then echoes; without a server the start-up
-# times out; a rejected account's start-up fails; a server that restarts under
-# a running host is reached again by the next start-up, without a new log-in.
+# address, whose page the browser control fetches from the server and shows;
+# without a server the start-up times out; a rejected account's start-up
+# fails; a server that restarts under a running host is reached again by the
+# next start-up, without a new log-in.
 #   e2e_order.sh SMSD BINDIR WORKDIR
 set -uo pipefail
 smsd=$1
@@ -36,8 +37,9 @@ check "ready service navigates to the order page" "$out" \
   "^smshost: order page: http://127\.0\.0\.1:$http_port/order\?option=add&registerPhone=13800000001&service=1001&user_id=10001&session_id=session-10001-[0-9]+$"
 address=$(sed -n 's/^smshost: order page: //p' <<<"$out")
 page=$(python3 -c 'import sys, urllib.request; print(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode("gbk"))' "$address" 2>&1)
-check "the server's page echoes the address's parameters" "$page" "<dt>registerPhone</dt><dd>13800000001</dd>"
-check "the page has the user id" "$page" "<dt>user_id</dt><dd>10001</dd>"
+check "the server's page names the option" "$page" "<title>短信服务 - 升级短信服务</title>"
+check "the server's page has the registered phone of the address" "$page" "注册手机：<b>13800000001</b>"
+check "the server's page has the user id of the address" "$page" "帐号：<b>10001</b>"
 
 out=$(host 10002 3 "127.0.0.1:$switch_port")
 check "level 3 displays" "$out" "order page: .*\?option=display&registerPhone=13800000002&"
@@ -65,6 +67,13 @@ wait_for() {
    --data "$work/data/restart" --order --seconds 40) >"$work/restart.out" 2>&1 &
 restart_host=$!
 if wait_for $browser "option=add"; then
+  # The control shows the page it fetched from the server: the address on
+  # top, then the title and the account.
+  shown=$(wait_for $browser "帐号：10001" && drive text $browser)
+  check "the order dialog's browser shows the server's page" "$shown" "^短信服务 - 升级短信服务$"
+  check "the page shown is the one of the address the dialog built" "$shown" \
+    "^http://127\.0\.0\.1:$http_port/order\?option=add&registerPhone=13800000001&service=1001&user_id=10001&session_id=session-10001-[0-9]+$"
+  check "the page shown names the registered phone" "$shown" "^注册手机：13800000001$"
   kill $server; wait $server 2>/dev/null
   start_smsd "$switch_port" "$http_port"
   # The plugin button shows the order dialog's state: failed once the host has

@@ -27,6 +27,14 @@ std::string WindowText(HWND window)
     return text;
 }
 
+// The browser's first line: the address it was told to go to; the page, or
+// why there is none, follows on the lines below.
+std::string AddressShown(HWND browser)
+{
+    const std::string text = WindowText(browser);
+    return text.substr(0, text.find("\r\n"));
+}
+
 class ServiceTest : public PluginFixture<CSmsUtilPlugin> {
 protected:
     ServiceTest() : PluginFixture(getPlugin) {}
@@ -148,7 +156,7 @@ TEST_F(ServiceTest, AcceptedAnswerMakesTheServiceReadyAndTheDialogNavigates)
     EXPECT_FALSE(OrderDialog()->m_status.IsWindowVisible());
     EXPECT_EQ("http://127.0.0.1:20062/order?option=add&registerPhone=13800000001&service=1001"
               "&user_id=10001&session_id=session-1",
-              WindowText(OrderDialog()->m_browser));
+              AddressShown(OrderDialog()->m_browser));
 }
 
 TEST_F(ServiceTest, RejectedAnswersFailTheStartUp)

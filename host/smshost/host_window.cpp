@@ -24,7 +24,11 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM lParam)
         HWND status = GetDlgItem(window, 3065);
         HWND browser = GetDlgItem(window, 3059);
         if (status && IsWindowVisible(status)) lines->push_back("order status: " + WindowTextUtf8(status));
-        if (browser && IsWindowVisible(browser)) lines->push_back("order page: " + WindowTextUtf8(browser));
+        // The browser's text is its address, then the page's lines.
+        if (browser && IsWindowVisible(browser)) {
+            const std::string text = WindowTextUtf8(browser);
+            lines->push_back("order page: " + text.substr(0, text.find('\r')));
+        }
     }
     return TRUE;
 }

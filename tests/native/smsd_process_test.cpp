@@ -1,6 +1,8 @@
 // The smsd program itself, started as users start it: where the order page
 // goes when the port beside the switch port is taken, and a clean stop on
 // SIGTERM.
+#include "gbk.h"
+
 #include <gtest/gtest.h>
 #include <httplib.h>
 
@@ -110,7 +112,7 @@ TEST(SmsdProgramTest, OrderPageMovesToAFreePortWhenTheNextOneIsTaken)
     auto response = client.Get("/order?option=bind&user_id=10001");
     ASSERT_TRUE(response) << "nothing serves the page on " << gotPage;
     EXPECT_EQ(200, response->status);
-    EXPECT_NE(std::string::npos, response->body.find("<dt>user_id</dt><dd>10001</dd>")) << response->body;
+    EXPECT_NE(std::string::npos, response->body.find(smsd::Utf8ToGbk(u8"帐号：<b>10001</b>"))) << response->body;
 
     kill(child, SIGTERM);
     ASSERT_EQ(child, waitpid(child, &status, 0));

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <iconv.h>
+
 #include <atomic>
 #include <memory>
 #include <sstream>
@@ -299,18 +301,90 @@ TEST_F(SmsdTest, TwoHundredClientsAtOnce)
     EXPECT_EQ(200, answered);
 }
 
-TEST(OrderPageTest, EchoesTheParametersAsGiven)
+namespace {
+// A GBK page's text as UTF-8, to compare with the page's own words.
+std::string GbkToUtf8(const std::string& text)
+{
+    iconv_t converter = iconv_open("UTF-8", "GBK");
+    std::string out(text.size() * 2 + 4, '\0');
+    char* in = const_cast<char*>(text.data());
+    size_t inLeft = text.size();
+    char* outPtr = &out[0];
+    size_t outLeft = out.size();
+    const size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
+    iconv_close(converter);
+    if (result == static_cast<size_t>(-1)) return "(not GBK) " + text;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+void ExpectPieces(const std::string& page, std::initializer_list<const char*> pieces)
+{
+    for (const char* piece : pieces) EXPECT_NE(std::string::npos, page.find(piece)) << piece << "\n" << page;
+}
+} // namespace
+
+TEST(OrderPageTest, ServesAGbkPageThatNamesTheAccountPhoneAndOptionAndLinksTheOthers)
 {
     smsd::OrderPage page;
     std::string error;
     ASSERT_TRUE(page.Start("127.0.0.1", 0, error)) << error;
     httplib::Client client("127.0.0.1", page.Port());
-    auto response = client.Get("/order?option=add&registerPhone=13800000001&service=1001&user_id=10001&session_id=a<b");
+    auto response = client.Get("/order?option=add&registerPhone=13800000001&service=1001&user_id=10001&session_id=s-1");
     ASSERT_TRUE(response);
     EXPECT_EQ(200, response->status);
-    for (const char* piece : {"<dt>option</dt><dd>add</dd>", "<dt>registerPhone</dt><dd>13800000001</dd>",
-                              "<dt>service</dt><dd>1001</dd>", "<dt>user_id</dt><dd>10001</dd>",
-                              "<dt>session_id</dt><dd>a&lt;b</dd>"})
-        EXPECT_NE(std::string::npos, response->body.find(piece)) << piece << "\n" << response->body;
+    EXPECT_EQ("text/html; charset=gbk", response->get_header_value("Content-Type"));
+    const std::string html = GbkToUtf8(response->body);
+    ExpectPieces(html, {u8"<title>短信服务 - 升级短信服务</title>", u8"<h1>升级短信服务</h1>",
+                        u8"帐号：<b>10001</b>", u8"注册手机：<b>13800000001</b>", u8"业务：<b>升级短信服务 (add)</b>",
+                        u8"服务号：<b>1001</b>", u8"会话：<b>s-1</b>",
+                        u8"<a href=\"/order?option=bind&amp;registerPhone=13800000001&amp;service=1001&amp;user_id=10001&amp;session_id=s-1\">绑定手机</a>",
+                        u8"<a href=\"/order?option=display&amp;registerPhone=13800000001&amp;service=1001&amp;user_id=10001&amp;session_id=s-1\">我的短信服务</a>"});
+    EXPECT_EQ(std::string::npos, html.find("option=add&amp;")) << "no link to the option shown";
+    EXPECT_EQ(404, client.Get("/other?option=add")->status);
     page.Stop();
+}
+
+TEST(OrderPageTest, EachOptionInWords)
+{
+    const struct {
+        const char* option;
+        const char* words;
+    } cases[] = {{"bind", u8"绑定手机"}, {"add", u8"升级短信服务"}, {"display", u8"我的短信服务"}};
+    for (const auto& each : cases) {
+        const std::string html = GbkToUtf8(smsd::OrderPageHtml(std::string("/order?option=") + each.option));
+        ExpectPieces(html, {(std::string(u8"<title>短信服务 - ") + each.words + "</title>").c_str(),
+                            (std::string(u8"业务：<b>") + each.words + " (" + each.option + ")</b>").c_str()});
+        int links = 0;
+        for (size_t at = html.find("<a href="); at != std::string::npos; at = html.find("<a href=", at + 1)) ++links;
+        EXPECT_EQ(2, links) << each.option << "\n" << html;
+    }
+}
+
+TEST(OrderPageTest, ValuesAreEscapedAndUnknownOrMissingOnesGiveAClearPage)
+{
+    // The dialog puts values in unescaped: markup in them must stay text.
+    std::string html = GbkToUtf8(smsd::OrderPageHtml(
+        "/order?option=<script>&registerPhone=1 3&user_id=a\"b&session_id=x<b>y&extra=%3Cz%3E&service="));
+    ExpectPieces(html, {u8"<title>短信服务 - 请选择业务</title>", u8"无法识别的业务：<b>&lt;script&gt;</b>",
+                        u8"注册手机：<b>1 3</b>", u8"帐号：<b>a&quot;b</b>", u8"会话：<b>x&lt;b&gt;y</b>",
+                        u8"服务号：<b>（未提供）</b>", "<li>extra = &lt;z&gt;</li>",
+                        "option=bind&amp;registerPhone=1%203&amp;user_id=a%22b&amp;session_id=x%3Cb%3Ey"});
+    EXPECT_EQ(std::string::npos, html.find("<script>")) << html;
+    EXPECT_EQ(std::string::npos, html.find("x<b>y")) << html;
+
+    html = GbkToUtf8(smsd::OrderPageHtml("/order"));
+    ExpectPieces(html, {u8"地址中没有指定业务", u8"帐号：<b>（未提供）</b>", u8"业务：<b>（未提供）</b>", u8">绑定手机</a>",
+                        u8">升级短信服务</a>", u8">我的短信服务</a>"});
+    html = GbkToUtf8(smsd::OrderPageHtml("/order?&&=&user_id=%zz%4"));
+    ExpectPieces(html, {u8"帐号：<b>%zz%4</b>", "<li> = </li>"});
+}
+
+TEST(OrderPageTest, QueryIsSplitAtAmpersandsAndDecoded)
+{
+    using Pairs = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ((Pairs{{"option", "add"}, {"user_id", "a"}, {"b", ""}, {"k", "x=y"}, {"s", "1 2"}}),
+              smsd::ParseQuery("/order?option=add&user_id=a&b&k=x=y&s=1%202"));
+    EXPECT_EQ(Pairs{}, smsd::ParseQuery("/order"));
+    EXPECT_EQ(Pairs{}, smsd::ParseQuery("/order?"));
 }

@@ -1,0 +1,517 @@
+// The browser control against a small HTTP server of the test's own: what it
+// fetches, what it shows (its text and its pixels), the reasons it gives when
+// there is no page, and that a control destroyed mid-fetch leaks nothing.
+#include <winsock2.h>
+
+#include "dialogs/web_browser2.h"
+#include "guarded_heap.h"
+#include "pixel_snapshot.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Serves canned pages on loopback, one thread per connection (plain Win32
+// threads: what they allocate is freed before they end, so heap counts taken
+// while none runs are exact). "/hold" answers only once released.
+class CTestServer {
+public:
+    CTestServer()
+    {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        m_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        m_listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        int length = sizeof address;
+        getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        listen(m_listener, 16);
+        m_acceptor = CreateThread(nullptr, 0, AcceptThread, this, 0, nullptr);
+    }
+    ~CTestServer()
+    {
+        Release();
+        closesocket(m_listener);
+        WaitForSingleObject(m_acceptor, 10000);
+        CloseHandle(m_acceptor);
+        WaitIdle();
+        CloseHandle(m_release);
+    }
+
+    std::wstring Address(const char* target) const
+    {
+        return L"http://127.0.0.1:" + std::to_wstring(m_port) + std::wstring(target, target + strlen(target));
+    }
+    void Release() { SetEvent(m_release); }
+    LONG Requests() const { return InterlockedCompareExchange(const_cast<LONG*>(&m_requests), 0, 0); }
+    // The request line of the last request.
+    std::string LastRequest()
+    {
+        EnterCriticalSection(&Lock());
+        const std::string line = m_lastRequest;
+        LeaveCriticalSection(&Lock());
+        return line;
+    }
+    void WaitIdle() const
+    {
+        for (int i = 0; i < 1000 && InterlockedCompareExchange(const_cast<LONG*>(&m_handlers), 0, 0) > 0; ++i) Sleep(10);
+    }
+
+private:
+    static CRITICAL_SECTION& Lock()
+    {
+        static CRITICAL_SECTION lock;
+        static const bool made = (InitializeCriticalSection(&lock), true);
+        (void)made;
+        return lock;
+    }
+    struct Connection {
+        CTestServer* server;
+        SOCKET socket;
+    };
+    static DWORD WINAPI AcceptThread(void* parameter)
+    {
+        auto server = static_cast<CTestServer*>(parameter);
+        for (;;) {
+            SOCKET client = accept(server->m_listener, nullptr, nullptr);
+            if (client == INVALID_SOCKET) return 0;
+            InterlockedIncrement(&server->m_handlers);
+            // The pair travels in the thread's parameter: no heap block.
+            static Connection slots[64];
+            static LONG next = 0;
+            Connection* slot = &slots[InterlockedIncrement(&next) % 64];
+            *slot = {server, client};
+            HANDLE thread = CreateThread(nullptr, 0, ConnectionThread, slot, 0, nullptr);
+            if (thread) CloseHandle(thread);
+        }
+    }
+    static DWORD WINAPI ConnectionThread(void* parameter)
+    {
+        const Connection connection = *static_cast<Connection*>(parameter);
+        connection.server->Serve(connection.socket);
+        InterlockedDecrement(&connection.server->m_handlers);
+        return 0;
+    }
+    void Serve(SOCKET client)
+    {
+        {
+            std::string request;
+            char buffer[2048];
+            int got;
+            while (request.find("\r\n\r\n") == std::string::npos && (got = recv(client, buffer, sizeof buffer, 0)) > 0)
+                request.append(buffer, got);
+            const std::string line = request.substr(0, request.find("\r\n"));
+            EnterCriticalSection(&Lock());
+            m_lastRequest = line;
+            LeaveCriticalSection(&Lock());
+            InterlockedIncrement(&m_requests);
+            const size_t pathStart = line.find(' ') + 1;
+            const std::string target = line.substr(pathStart, line.find(' ', pathStart) - pathStart);
+            std::string status = "200 OK", type = "text/html", body;
+            if (target.compare(0, 4, "/gbk") == 0) {
+                // No charset in the header: the meta tag names it.
+                body = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
+                       "<title> 短信服务 &amp; 测试 </title><style>p { color: red }</style></head>\n"
+                       "<body><h1>欢迎</h1><p>帐号：<b>10001</b>\n  注册手机：13800000001</p>"
+                       "<script>document.write('不是正文');</script><!-- 注释 -->"
+                       "<p>&lt;b&gt; &amp; &#20013;&#x6587;&nbsp;!</p>"
+                       "<ul><li><a href=\"/order?option=bind&amp;user_id=10001\">绑定手机</a></li>"
+                       "<li>看 <a href='http://example.invalid/x'>别处</a> 吧</li></ul>第一行<br>第二行</body></html>";
+            } else if (target == "/wrap") {
+                body = "<p>wrapped wrapped wrapped wrapped wrapped wrapped wrapped wrapped wrapped</p><p>end</p>";
+            } else if (target == "/utf8") {
+                type = "text/html; charset=UTF-8";
+                body = u8"<html><head><title>UTF-8 页面</title></head><body><p>你好，世界</p></body></html>";
+            } else if (target == "/hold") {
+                WaitForSingleObject(m_release, 20000);
+                body = "<title>held</title>";
+            } else if (target == "/silent") {
+                WaitForSingleObject(m_release, 20000);
+                closesocket(client);
+                return;
+            } else if (target == "/broken") {
+                status = "500 Internal Server Error";
+                body = "oops";
+            } else {
+                status = "404 Not Found";
+                body = "<title>Not here</title>";
+            }
+            const std::string response = "HTTP/1.1 " + status + "\r\nContent-Type: " + type +
+                                         "\r\nContent-Length: " + std::to_string(body.size()) +
+                                         "\r\nConnection: close\r\n\r\n" + body;
+            send(client, response.data(), static_cast<int>(response.size()), 0);
+        }
+        shutdown(client, SD_SEND);
+        closesocket(client);
+    }
+
+    SOCKET m_listener;
+    USHORT m_port = 0;
+    HANDLE m_acceptor = nullptr;
+    HANDLE m_release = nullptr;
+    LONG m_requests = 0;
+    LONG m_handlers = 0;
+    std::string m_lastRequest;
+};
+
+// A port nothing listens on: bound once, then closed.
+USHORT RefusingPort()
+{
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int length = sizeof address;
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
+std::wstring ShownText(HWND control)
+{
+    std::vector<wchar_t> text(GetWindowTextLengthW(control) + 1);
+    GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
+    return text.data();
+}
+
+std::vector<std::wstring> ShownLines(HWND control)
+{
+    std::vector<std::wstring> lines;
+    const std::wstring text = ShownText(control);
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find(L"\r\n", start);
+        lines.push_back(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+        if (end == std::wstring::npos) return lines;
+        start = end + 2;
+    }
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string out(text.size() * 4 + 1, '\0');
+    out.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0],
+                                   static_cast<int>(out.size()), nullptr, nullptr));
+    return out;
+}
+
+void Pump()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// Waits, pumping messages, until every fetch has ended and its result has
+// been taken; false after ten seconds.
+bool WaitForFetches()
+{
+    for (int i = 0; i < 1000; ++i) {
+        Pump();
+        if (CWebBrowser2::FetchesInFlight() == 0) {
+            Pump();
+            return true;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return false;
+}
+
+// Waits, pumping messages, until the control shows a page or a failure.
+bool WaitUntilShown(HWND control)
+{
+    for (int i = 0; i < 1000; ++i) {
+        Pump();
+        const auto lines = ShownLines(control);
+        if (lines.size() < 2 || lines[1] != L"正在打开网页...") return true;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return false;
+}
+
+class WebBrowserTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(CWebBrowser2::RegisterControlClass()); }
+
+    void SetUp() override
+    {
+        CWebBrowser2::SetFetchTimeout(15000);
+        parent = CreateWindowExW(0, L"Static", L"browser test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 520, 420,
+                                 nullptr, nullptr, nullptr, nullptr);
+        control = CreateControl();
+        font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, L"宋体");
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        browser.Attach(control);
+    }
+    void TearDown() override
+    {
+        browser.Detach();
+        DestroyWindow(parent);
+        DeleteObject(font);
+        WaitForFetches();
+    }
+    HWND CreateControl()
+    {
+        RECT client;
+        GetClientRect(parent, &client);
+        return CreateWindowExA(0, CWebBrowser2::ControlClassName(), "", WS_CHILD | WS_VISIBLE, 0, 0, client.right,
+                               client.bottom, parent, reinterpret_cast<HMENU>(3059), nullptr, nullptr);
+    }
+    void Open(const std::wstring& address)
+    {
+        browser.Navigate(Narrow(address).c_str(), nullptr, nullptr, nullptr, nullptr);
+    }
+    // Navigates and waits for the page or the reason there is none.
+    std::vector<std::wstring> Show(const std::wstring& address)
+    {
+        Open(address);
+        EXPECT_TRUE(WaitForFetches()) << "the fetch of " << Narrow(address) << " never ended";
+        return ShownLines(control);
+    }
+
+    CTestServer server;
+    HWND parent = nullptr;
+    HWND control = nullptr;
+    HFONT font = nullptr;
+    CWebBrowser2 browser;
+};
+
+std::string Joined(const std::vector<std::wstring>& lines)
+{
+    std::string text;
+    for (const auto& line : lines) text += Narrow(line) + "\n";
+    return text;
+}
+
+} // namespace
+
+TEST(WebPageTest, DocumentBecomesTitleLinesAndLinks)
+{
+    const CWebPage page = ParseWebPage(
+        L"<HTML><Head><TITLE>\n A &amp;  B </TITLE><script type='x'>if (a < b) x();</SCRIPT></head><body>"
+        L"<H2>Head&shy;line</h2>one\n   two<br/>three<div>in <b>bold</b> &#x4E2D;&#25991;&nbsp;&unknown; &lt;p&gt;</div>"
+        L"<p>see <a href=\"../other?a=1&amp;b=2\">there</a>, <a href='#top'></a> or <A HREF=/root>root</A>.</p>"
+        L"<table><tr><td>1</td><td>2</td></tr></table><!-- <p>hidden</p> -->tail",
+        L"http://host:8/dir/page?q=1");
+    EXPECT_EQ(L"A & B", page.title);
+    std::vector<std::wstring> lines;
+    for (const auto& line : page.lines) lines.push_back(line.Text());
+    const std::vector<std::wstring> expected = {
+        L"Head&shy;line", L"one two", L"three", L"in bold 中文 &unknown; <p>",
+        L"see there [http://host:8/dir/../other?a=1&b=2], [http://host:8/dir/page?q=1#top] or root [http://host:8/root].",
+        L"1 2", L"tail"};
+    EXPECT_EQ(expected, lines) << Joined(lines);
+    ASSERT_FALSE(page.lines.empty());
+    EXPECT_TRUE(page.lines[0].heading);
+    EXPECT_FALSE(page.lines[1].heading);
+}
+
+TEST(WebPageTest, CharsetFromHeaderThenMetaElseGbk)
+{
+    EXPECT_EQ(CP_UTF8, WebPageCodePage("text/html; charset=UTF-8", "<meta charset=gbk>"));
+    EXPECT_EQ(936u, WebPageCodePage("text/html; charset=gb2312", ""));
+    EXPECT_EQ(CP_UTF8, WebPageCodePage("text/html", "<head><meta charset=\"utf-8\">"));
+    EXPECT_EQ(CP_UTF8, WebPageCodePage("text/html", "<meta http-equiv=Content-Type content='text/html; charset=utf8'>"));
+    EXPECT_EQ(936u, WebPageCodePage("text/html", "<html>no charset</html>"));
+    EXPECT_EQ(936u, WebPageCodePage("", ""));
+    EXPECT_EQ(CP_UTF8, WebPageCodePage("", "\xEF\xBB\xBF<html>"));
+}
+
+TEST(WebPageTest, AddressesResolveAgainstThePage)
+{
+    const std::wstring base = L"http://h:1/a/b?x=1#f";
+    EXPECT_EQ(L"https://o/p", ResolveWebAddress(base, L"https://o/p"));
+    EXPECT_EQ(L"http://o/p", ResolveWebAddress(base, L"//o/p"));
+    EXPECT_EQ(L"http://h:1/r?y", ResolveWebAddress(base, L"/r?y"));
+    EXPECT_EQ(L"http://h:1/a/c", ResolveWebAddress(base, L"c"));
+    EXPECT_EQ(L"http://h:1/a/b?z", ResolveWebAddress(base, L"?z"));
+    EXPECT_EQ(L"http://h:1/a/b?x=1#g", ResolveWebAddress(base, L"#g"));
+    EXPECT_EQ(L"http://h:1/c", ResolveWebAddress(L"http://h:1", L"c"));
+    EXPECT_EQ(L"http://h:1/c", ResolveWebAddress(L"http://h:1?q=a/b", L"c"));
+}
+
+TEST_F(WebBrowserTest, FetchesTheAddressAndShowsAGbkPageWithItsLinks)
+{
+    const std::wstring address = server.Address("/gbk?option=add&user_id=1 0");
+    Open(address);
+    EXPECT_EQ((std::vector<std::wstring>{address, L"正在打开网页..."}), ShownLines(control)) << "until the page comes";
+    ASSERT_TRUE(WaitForFetches());
+    const auto lines = ShownLines(control);
+    const std::vector<std::wstring> expected = {
+        address,
+        L"短信服务 & 测试",
+        L"欢迎",
+        L"帐号：10001 注册手机：13800000001",
+        L"<b> & 中文 !",
+        L"绑定手机 [" + server.Address("/order?option=bind&user_id=10001") + L"]",
+        L"看 别处 [http://example.invalid/x] 吧",
+        L"第一行",
+        L"第二行"};
+    EXPECT_EQ(expected, lines) << Joined(lines);
+    const std::string request = server.LastRequest();
+    EXPECT_EQ(0u, request.find("GET /gbk?option=add&user_id=1")) << request;
+
+    // The ANSI text is the same in the system's code page.
+    char ansi[1024] = {};
+    GetWindowTextA(control, ansi, sizeof ansi);
+    EXPECT_NE(nullptr, strstr(ansi, "\r\n短信服务 & 测试\r\n欢迎\r\n")) << ansi;
+}
+
+TEST_F(WebBrowserTest, DecodesAUtf8Page)
+{
+    const auto lines = Show(server.Address("/utf8"));
+    EXPECT_EQ((std::vector<std::wstring>{server.Address("/utf8"), L"UTF-8 页面", L"你好，世界"}), lines) << Joined(lines);
+}
+
+TEST_F(WebBrowserTest, APageThatCannotBeHadSaysWhy)
+{
+    const struct {
+        std::wstring address;
+        std::wstring reason;
+    } cases[] = {
+        {server.Address("/nothing"), L"服务器回答 HTTP 404 Not Found"},
+        {server.Address("/broken"), L"服务器回答 HTTP 500 Internal Server Error"},
+        {L"http://127.0.0.1:" + std::to_wstring(RefusingPort()) + L"/order", L"无法连接到服务器（WinINet 错误 12029）"},
+        {L"?option=bind&registerPhone=&service=1001", L"地址无效"},
+    };
+    for (const auto& each : cases) {
+        const auto lines = Show(each.address);
+        ASSERT_EQ(3u, lines.size()) << Joined(lines);
+        EXPECT_EQ(each.address, lines[0]);
+        EXPECT_EQ(L"无法显示此网页", lines[1]);
+        EXPECT_EQ(0u, lines[2].find(each.reason)) << "expected " << Narrow(each.reason) << ", got " << Narrow(lines[2]);
+    }
+}
+
+TEST_F(WebBrowserTest, AServerThatNeverAnswersTimesOut)
+{
+    CWebBrowser2::SetFetchTimeout(300);
+    const auto lines = Show(server.Address("/silent"));
+    server.Release();
+    ASSERT_EQ(3u, lines.size()) << Joined(lines);
+    EXPECT_EQ(L"无法显示此网页", lines[1]);
+    EXPECT_EQ(0u, lines[2].find(L"服务器没有在规定的时间内回答（WinINet 错误 12002）")) << Narrow(lines[2]);
+}
+
+TEST_F(WebBrowserTest, PaintsTheAddressBarAndThePageOnWhite)
+{
+    Show(server.Address("/gbk"));
+    UpdateWindow(control);
+    const CPixelSnapshot pixels(control, false);
+    ASSERT_GT(pixels.Width(), 200);
+    EXPECT_EQ(RGB(236, 236, 236), pixels.At(pixels.Width() - 3, 3)) << "the address bar";
+    EXPECT_EQ(RGB(255, 255, 255), pixels.At(pixels.Width() - 3, pixels.Height() - 3)) << "the page";
+    // Below the bar: the title in black, text, and a link in blue; the page's
+    // lower half stays white (the page is short).
+    const int bar = pixels.FirstRowNotOf(RGB(236, 236, 236), 0, pixels.Height(), pixels.Width() - 10, pixels.Width() - 2);
+    ASSERT_GT(bar, 5);
+    int dark = 0, blue = 0, other = 0;
+    for (int y = bar + 1; y < pixels.Height(); ++y) {
+        for (int x = 0; x < pixels.Width(); ++x) {
+            const COLORREF pixel = pixels.At(x, y);
+            if (pixel == RGB(255, 255, 255)) continue;
+            if (GetRValue(pixel) < 80 && GetGValue(pixel) < 80 && GetBValue(pixel) < 80) {
+                ++dark;
+            } else if (GetBValue(pixel) > 150 && GetRValue(pixel) < 100 && GetGValue(pixel) < 100) {
+                ++blue;
+            } else {
+                ++other;
+            }
+        }
+    }
+    EXPECT_GT(dark, 300) << "text drawn";
+    EXPECT_GT(blue, 20) << "a link drawn";
+    EXPECT_EQ(-1, pixels.FirstRowNotOf(RGB(255, 255, 255), pixels.Height() * 3 / 4, pixels.Height(), 0, pixels.Width()));
+
+    // The title is larger than the text under it: its first ink is taller.
+    auto inkRows = [&](int top) {
+        const int first = pixels.FirstRowNotOf(RGB(255, 255, 255), top, pixels.Height(), 0, pixels.Width());
+        int last = first;
+        while (last + 1 < pixels.Height() &&
+               pixels.FirstRowNotOf(RGB(255, 255, 255), last + 1, last + 2, 0, pixels.Width()) == last + 1)
+            ++last;
+        return std::make_pair(first, last);
+    };
+    const auto title = inkRows(bar + 1);
+    const auto next = inkRows(title.second + 1);
+    ASSERT_GE(title.first, 0);
+    ASSERT_GE(next.first, 0);
+    EXPECT_GT(title.second - title.first, next.second - next.first) << "title rows " << title.first << ".." << title.second
+                                                                   << ", next line " << next.first << ".." << next.second;
+}
+
+TEST_F(WebBrowserTest, ALongLineWrapsAndTheNextLineStartsBelowIt)
+{
+    MoveWindow(control, 0, 0, 160, 300, TRUE);
+    Show(server.Address("/wrap"));
+    UpdateWindow(control);
+    const CPixelSnapshot pixels(control, false);
+    const int bar = pixels.FirstRowNotOf(RGB(236, 236, 236), 0, pixels.Height(), pixels.Width() - 10, pixels.Width() - 2);
+    // Bands of rows with ink, parted by white rows: each row of text is one.
+    int bands = 0;
+    bool inBand = false;
+    for (int y = bar + 1; y < pixels.Height(); ++y) {
+        const bool ink = pixels.FirstRowNotOf(RGB(255, 255, 255), y, y + 1, 0, pixels.Width()) == y;
+        if (ink && !inBand) ++bands;
+        inBand = ink;
+    }
+    EXPECT_LE(4, bands) << "the wrapped line's rows and the line after it, each apart";
+}
+
+TEST_F(WebBrowserTest, ANewerNavigationWinsOverAnOlderFetch)
+{
+    Open(server.Address("/hold"));
+    for (int i = 0; i < 500 && server.Requests() == 0; ++i) Sleep(10);
+    Open(server.Address("/utf8"));
+    ASSERT_TRUE(WaitUntilShown(control));
+    const auto lines = ShownLines(control);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(L"UTF-8 页面", lines[1]);
+    server.Release();
+    ASSERT_TRUE(WaitForFetches());
+    EXPECT_EQ(lines, ShownLines(control)) << "the held page came last but was asked for first";
+}
+
+TEST_F(WebBrowserTest, DestroyingTheControlMidFetchLeaksNothing)
+{
+    Show(server.Address("/utf8")); // whatever is made once per process is made now
+    server.WaitIdle();
+    const GuardedHeap::Counts before = GuardedHeap::Live();
+    GuardedHeap::BeginQuarantine();
+
+    // Destroyed while the server holds the answer.
+    HWND doomed = CreateControl();
+    CWebBrowser2 wrapper;
+    wrapper.Attach(doomed);
+    wrapper.Navigate(Narrow(server.Address("/hold")).c_str(), nullptr, nullptr, nullptr, nullptr);
+    wrapper.Detach();
+    for (int i = 0; i < 500 && server.Requests() < 2; ++i) Sleep(10);
+    DestroyWindow(doomed);
+    server.Release();
+    while (CWebBrowser2::FetchesInFlight() > 0) Sleep(10); // no messages pumped: nothing is taken
+
+    // Destroyed with the result delivered but not yet taken.
+    doomed = CreateControl();
+    wrapper.Attach(doomed);
+    wrapper.Navigate(Narrow(server.Address("/utf8")).c_str(), nullptr, nullptr, nullptr, nullptr);
+    wrapper.Detach();
+    for (int i = 0; i < 1000 && CWebBrowser2::FetchesInFlight() > 0; ++i) Sleep(10);
+    DestroyWindow(doomed);
+    Pump();
+    server.WaitIdle();
+
+    EXPECT_EQ(0u, GuardedHeap::EndQuarantine()) << "freed memory written to";
+    const GuardedHeap::Counts after = GuardedHeap::Live();
+    EXPECT_EQ(before.blocks, after.blocks) << "blocks still live";
+    EXPECT_EQ(before.bytes, after.bytes);
+}
