@@ -1,10 +1,10 @@
 // Prints how long the module takes to take in a burst of received messages:
-// 10,000 from 100 senders, posted to the service window by a thread of their
-// own as the adapters post them, until every one is in the history or the
-// unread queue; beside it 10,000 bare Berkeley DB puts that open and close
-// the database each time, as the store does; and how many messages the file
-// does not hold afterwards, read back with plain cursors. Figures only:
-// nothing here passes or fails.
+// 10,000 (or MESSAGES) from 100 senders, posted to the service window by a
+// thread of their own as the adapters post them, until every one is in the
+// history or the unread queue; beside it as many bare Berkeley DB puts that
+// open and close the database each time, as the store does; and how many
+// messages the file does not hold afterwards, read back with plain cursors.
+// Figures only: nothing here passes or fails.
 //   receive_bench [FOLDER [MESSAGES]]
 #include "plugin/sms_service_wnd.h"
 #include "plugin/sms_util_plugin.h"
