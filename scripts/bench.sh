@@ -2,6 +2,10 @@
 # Benchmarks: figures to read, never a pass or a fail.
 set -uo pipefail
 source "$(dirname "$0")/prelude.sh"
+# One display and one wineserver for every program here: the delivery's two
+# hosts and its driver must share them to see each other's windows.
+source "$here/display.sh"
+start_display || exit 1
 work=$build/bench
 rm -rf "$work" && mkdir -p "$work"
 cd "$build/win/bin"
@@ -13,3 +17,34 @@ echo "history popup under Wine (best of 50 fills):"
 echo
 echo "send dialog under Wine (one keystroke, microseconds):"
 SMSUTIL_SWITCH_ADDR=127.0.0.1:1 "$here/wine-run" send_bench.exe 2>/dev/null | tr -d '\r'
+echo
+# Under Wine every put opens and closes the file, some milliseconds each: the
+# full 10,000 (SMSUTIL_BURST_MESSAGES=10000) take many minutes, so the default
+# is a fifth of it, from the same 100 senders.
+burst_messages=${SMSUTIL_BURST_MESSAGES:-2000}
+echo "a burst of received messages, in one process under Wine (the module in a test host):"
+mkdir -p "$work/burst"
+SMSUTIL_SWITCH_ADDR=127.0.0.1:1 "$here/wine-run" receive_bench.exe "Z:${work//\//\\}\\burst" "$burst_messages" \
+  2>/dev/null | tr -d '\r'
+echo
+echo "delivery end to end: two hosts under Wine, the native smsd on loopback:"
+delivery=$work/delivery
+mkdir -p "$delivery"
+"$build/native/server/smsd" --listen 127.0.0.1:0 --http 127.0.0.1:0 --port-file "$delivery/ports" \
+  --log "$delivery/smsd.log" &
+server=$!
+trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; stop_display' EXIT
+for _ in $(seq 100); do [ -s "$delivery/ports" ] && break; sleep 0.05; done
+read -r switch_port _ < "$delivery/ports"
+hosts=()
+for account in 10001 10002; do
+  SMSUTIL_SWITCH_ADDR="127.0.0.1:$switch_port" "$here/wine-run" smshost.exe --account $account \
+    --data "$delivery/data/$account" --seconds 300 >"$delivery/host-$account.out" 2>&1 &
+  hosts+=($!)
+done
+# 10001 sends to 李四 (10002), the first of its contacts.
+"$here/wine-run" delivery_bench.exe 10001 10002 50 0 2>/dev/null | tr -d '\r'
+# The driver closes both hosts; any still running after a while is ended.
+running() { local pid; for pid in "${hosts[@]}"; do kill -0 "$pid" 2>/dev/null && return 0; done; return 1; }
+for _ in $(seq 100); do running || break; sleep 0.2; done
+for pid in "${hosts[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done

@@ -17,8 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <list>
-#include <map>
 #include <memory>
 
 namespace {
@@ -380,16 +381,24 @@ TEST_F(ReceiveTest, HistoryHangsUnderTheDialogFollowsItAndToggles)
 
 // ---------------------------------------------------------------- nothing lost
 
+// The burst is judged from outside: tests/receive_burst.sh names a folder in
+// SMSUTIL_BURST_DIR, and this test leaves there the store's file as the burst
+// left it and the list of what was sent, one "peer|text" line each; the
+// script reads the file back with Debian's own Berkeley DB tools, so that
+// neither the module's store code nor its record decoding vouches for itself.
 TEST_F(ReceiveTest, ABurstWhileTheUserOpensAndClosesDialogsLosesNothing)
 {
+    const char* keep = getenv("SMSUTIL_BURST_DIR");
+    if (!keep || !*keep) GTEST_SKIP() << "judged by receive_burst, which sets SMSUTIL_BURST_DIR";
+    const std::string folder = std::string(keep) + "\\";
     const int kSenders = 20, kMessages = 1000;
-    std::map<std::string, int> expected;
+    std::string sent;
     unsigned state = 2024;
     auto next = [&state] { state = state * 1103515245u + 12345u; return (state >> 16) & 0x7FFF; };
     for (int i = 0; i < kMessages; ++i) {
         const std::string peer = std::to_string(20000 + static_cast<int>(next() % kSenders));
         const std::string text = "burst " + std::to_string(i);
-        ++expected[peer + "|" + text];
+        sent += peer + "|" + text + "\n";
         ReceiveFrom(peer, text);
         // The user: now and then a step to the next message, a close, a poll.
         const unsigned action = next() % 10;
@@ -401,19 +410,11 @@ TEST_F(ReceiveTest, ABurstWhileTheUserOpensAndClosesDialogsLosesNothing)
         }
         if (action == 2) Poll();
     }
-    std::map<std::string, int> seen;
-    for (int sender = 0; sender < kSenders; ++sender) {
-        const std::string peer = std::to_string(20000 + sender);
-        for (const std::string& text : HistoryOf(peer)->Texts()) ++seen[peer + "|" + text];
-        for (const std::string& text : Unread(peer)) ++seen[peer + "|" + text];
-    }
-    EXPECT_EQ(expected.size(), seen.size());
-    int missing = 0, doubled = 0;
-    for (const auto& entry : expected) {
-        auto found = seen.find(entry.first);
-        if (found == seen.end()) ++missing;
-        else if (found->second != 1) ++doubled;
-    }
-    EXPECT_EQ(0, missing) << "messages in neither the history nor the queue";
-    EXPECT_EQ(0, doubled) << "messages held more than once";
+    const std::string store = std::string(AccountDataDir) + "smsutilmsg.db";
+    ASSERT_TRUE(CopyFileA(store.c_str(), (folder + "smsutilmsg.db").c_str(), FALSE))
+        << "cannot copy " << store << " to " << folder << " (error " << GetLastError() << ")";
+    FILE* list = fopen((folder + "sent.txt").c_str(), "wb");
+    ASSERT_NE(nullptr, list) << "cannot write " << folder << "sent.txt";
+    fwrite(sent.data(), 1, sent.size(), list);
+    fclose(list);
 }
