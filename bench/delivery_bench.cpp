@@ -9,7 +9,7 @@
 // SENDER and RECEIVER are the accounts of two running hosts; the receiver is
 // item CONTACT_INDEX (0 unless given) of the sender's contact list. At the
 // end both hosts are closed.
-#include <windows.h>
+#include "window_drive.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -27,7 +27,6 @@ const int kContacts = 101;
 const int kRecipient = 3046;
 const int kMessage = 3063;
 const int kSend = 3049;
-const int kSenderLabel = 3031;
 const int kBody = 3040;
 
 // Between the send dialog appearing and the click: the time a person takes
@@ -45,65 +44,16 @@ double Seconds()
 }
 
 struct Host {
-    std::wstring suffix;
     HWND main = nullptr;
     DWORD process = 0;
 };
 
-BOOL CALLBACK FindHost(HWND topLevel, LPARAM parameter)
+// The visible top-level window of `process` that holds the visible control
+// `id`.
+HWND FindDialogOf(DWORD process, int id)
 {
-    auto host = reinterpret_cast<Host*>(parameter);
-    wchar_t caption[256] = {};
-    GetWindowTextW(topLevel, caption, 256);
-    const std::wstring text = caption;
-    if (text.compare(0, 10, L"smshost - ") != 0 || text.size() < host->suffix.size() ||
-        text.compare(text.size() - host->suffix.size(), std::wstring::npos, host->suffix) != 0)
-        return TRUE;
-    host->main = topLevel;
-    GetWindowThreadProcessId(topLevel, &host->process);
-    return FALSE;
-}
-
-// The wide message: an ANSI one to another process comes back converted
-// twice under Wine.
-std::wstring Text(HWND control)
-{
-    wchar_t text[4096] = {};
-    DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutW(control, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
-                             &ignored))
-        return std::wstring();
-    return text;
-}
-
-// A visible top-level window of `process` that holds the visible control
-// `id` (and `other`, when not 0).
-struct Search {
-    DWORD process;
-    int id;
-    int other;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialog(HWND topLevel, LPARAM parameter)
-{
-    auto search = reinterpret_cast<Search*>(parameter);
-    if (!IsWindowVisible(topLevel)) return TRUE;
-    DWORD process = 0;
-    GetWindowThreadProcessId(topLevel, &process);
-    if (process != search->process) return TRUE;
-    HWND control = GetDlgItem(topLevel, search->id);
-    if (!control || !IsWindowVisible(control)) return TRUE;
-    if (search->other && !GetDlgItem(topLevel, search->other)) return TRUE;
-    search->found = topLevel;
-    return FALSE;
-}
-
-HWND FindDialogOf(DWORD process, int id, int other = 0)
-{
-    Search search = {process, id, other, nullptr};
-    EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND control = drive::FindControl(process, id);
+    return control ? GetAncestor(control, GA_ROOT) : nullptr;
 }
 
 // Waits for `ready` with 1 ms naps; false after `seconds`.
@@ -131,11 +81,11 @@ double DeliverOne(const Host& sender, const Host& receiver, int contactIndex, co
     }
     PostMessageW(sender.main, WM_COMMAND, MAKEWPARAM(kContacts, LBN_DBLCLK), reinterpret_cast<LPARAM>(contacts));
     HWND send = nullptr;
-    if (!WaitFor(5, [&] { return (send = FindDialogOf(sender.process, kMessage, kSend)) != nullptr; })) {
+    if (!WaitFor(5, [&] { return (send = FindDialogOf(sender.process, kMessage)) != nullptr; })) {
         printf("delivery_bench: no send dialog opened\n");
         return -1;
     }
-    const std::wstring recipient = Text(GetDlgItem(send, kRecipient));
+    const std::wstring recipient = drive::Text(GetDlgItem(send, kRecipient));
     Sleep(kWritingMs);
     SendMessageW(GetDlgItem(send, kMessage), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 
@@ -143,8 +93,8 @@ double DeliverOne(const Host& sender, const Host& receiver, int contactIndex, co
     PostMessageW(GetDlgItem(send, kSend), BM_CLICK, 0, 0);
     HWND view = nullptr;
     const bool shown = WaitFor(giveUp, [&] {
-        view = FindDialogOf(receiver.process, kBody, kSenderLabel);
-        return view && Text(GetDlgItem(view, kBody)) == text;
+        view = FindDialogOf(receiver.process, kBody);
+        return view && drive::Text(GetDlgItem(view, kBody)) == text;
     });
     const double took = Seconds() - start;
     if (!shown) {
@@ -173,13 +123,13 @@ int main(int argc, char** argv)
     const int count = argc > 3 ? atoi(argv[3]) : 50;
     const int contactIndex = argc > 4 ? atoi(argv[4]) : 0;
     Host sender, receiver;
-    sender.suffix = L"(" + std::wstring(argv[1], argv[1] + strlen(argv[1])) + L")";
-    receiver.suffix = L"(" + std::wstring(argv[2], argv[2] + strlen(argv[2])) + L")";
     const bool found = WaitFor(30, [&] {
-        EnumWindows(FindHost, reinterpret_cast<LPARAM>(&sender));
-        EnumWindows(FindHost, reinterpret_cast<LPARAM>(&receiver));
+        sender.main = drive::FindHostWindow(strtoul(argv[1], nullptr, 10));
+        receiver.main = drive::FindHostWindow(strtoul(argv[2], nullptr, 10));
         return sender.main && receiver.main && GetDlgItem(sender.main, kContacts);
     });
+    GetWindowThreadProcessId(sender.main, &sender.process);
+    GetWindowThreadProcessId(receiver.main, &receiver.process);
     if (!found) {
         printf("delivery_bench: the hosts of %s and %s are not running\n", argv[1], argv[2]);
         return 1;
