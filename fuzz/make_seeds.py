@@ -63,6 +63,7 @@ write("record", "sent", bytes([1]) + counted(b"10001") + counted(b"2024-05-01 12
 write("record", "scheduled-empty-text", bytes([2]) + counted(b"10004") + counted(b"2030-01-01 00:00:00") + counted(b""))
 write("record", "signature", counted(gbk("—— 张三")))
 write("record", "cut-short", bytes([3]) + counted(b"10002")[:4])
+write("record", "unterminated", bytes([3]) + u16(3) + b"abc")
 write("record", "count-past-end", bytes([0]) + u16(0xFFFF) + b"abc\0")
 
 # Switch streams: the first byte sets the harness's read size.
