@@ -9,9 +9,7 @@
 #include <errno.h>
 #include <iconv.h>
 
-#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -36,14 +34,8 @@ const ResourceString kStrings[] = {
 bool Convert(const char* to, const char* from, const std::string& in, std::string& out, size_t step,
              const char* substitute, bool* substituted)
 {
-    // Opening a converter costs far more than a conversion: one per
-    // direction and thread, reset before each use.
-    static thread_local std::map<std::pair<std::string, std::string>, iconv_t> converters;
-    auto found = converters.find({to, from});
-    if (found == converters.end()) found = converters.emplace(std::make_pair(to, from), iconv_open(to, from)).first;
-    iconv_t converter = found->second;
+    iconv_t converter = iconv_open(to, from);
     if (converter == reinterpret_cast<iconv_t>(-1)) return false;
-    iconv(converter, nullptr, nullptr, nullptr, nullptr);
     out.clear();
     char* inPtr = const_cast<char*>(in.data());
     size_t inLeft = in.size();
@@ -64,6 +56,7 @@ bool Convert(const char* to, const char* from, const std::string& in, std::strin
         out += substitute;
         if (substituted) *substituted = true;
     }
+    iconv_close(converter);
     return ok;
 }
 
