@@ -4,8 +4,10 @@ BUILD ?= build
 WIN := $(BUILD)/win
 NATIVE := $(BUILD)/native
 JOBS ?= $(shell nproc)
+# `make fuzz`: seconds per harness.
+SECONDS ?= 60
 
-.PHONY: all setup build test demo run bench clean
+.PHONY: all setup build test demo run bench fuzz clean
 
 all: build
 
@@ -36,6 +38,11 @@ run:
 
 bench: build
 	@scripts/bench.sh $(BUILD)
+
+# Every harness in turn, with libFuzzer; prints executions, coverage and
+# crashes per harness.
+fuzz: setup
+	@JOBS=$(JOBS) fuzz/run.sh $(BUILD) $(SECONDS)
 
 clean:
 	rm -rf $(BUILD)
