@@ -419,8 +419,13 @@ TEST_F(LinkTest, SendKilledWhileSendingTimesOutAndTheMessageSentAgainArrivesOnce
     EXPECT_TRUE(WaitUntil([] { return g_factory.Connected("10001") == 0; })) << "the link's end was not noticed";
     {
         MessageBoxHook boxes;
-        for (int tick = 0; tick < 15 && dialog->IsSending(); ++tick)
-            SendMessageA(window, WM_TIMER, CSendMessageDlg::TIMER_SEND, 0);
+        // 28 s of ticks, the call again at the 7th into the dead link: still sending.
+        for (int tick = 0; tick < 14; ++tick) SendMessageA(window, WM_TIMER, CSendMessageDlg::TIMER_SEND, 0);
+        EXPECT_TRUE(dialog->IsSending());
+        EXPECT_TRUE(boxes.seen.empty());
+        EXPECT_NE(1, g_factory.Connected("10002"));
+        // 30 s: the attempt ends.
+        SendMessageA(window, WM_TIMER, CSendMessageDlg::TIMER_SEND, 0);
         ASSERT_EQ(1u, boxes.seen.size());
         EXPECT_EQ("抱歉，发送超时，请您重新发送。", boxes.seen[0].text);
         EXPECT_EQ("发短消息", boxes.seen[0].caption);
