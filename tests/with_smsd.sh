@@ -3,8 +3,12 @@
 #   with_smsd.sh SMSD PROGRAM [ARGS...]
 # The program finds the server through SMSUTIL_SWITCH_ADDR. It may stop and
 # start the server through the directory SMSUTIL_SMSD_CONTROL (a Windows
-# path): it creates "stop" or "start" there, and the file is gone once smsd
-# has stopped, or listens again on the same ports.
+# path): it creates "stop", "kill" or "start" there, and the file is gone once
+# smsd has stopped (by SIGTERM, or by SIGKILL: no chance to close anything),
+# or listens again on the same ports. SMSD_ARGS adds options to every start
+# of smsd (for example an answer delay); SMSUTIL_SMSD_LOG names its log file
+# (a Windows path) for the program to read. The queue file beside the log
+# lives across restarts.
 set -uo pipefail
 smsd=$1; shift
 here=$(cd "$(dirname "$0")" && pwd)
@@ -24,7 +28,9 @@ trap cleanup EXIT
   # Starts smsd on $1 and $2 (0: any free port) and waits for its port file.
   start_smsd() {
     rm -f "$work/ports.new"
-    "$smsd" --listen "127.0.0.1:$1" --http "127.0.0.1:$2" --port-file "$work/ports.new" --log "$work/smsd.log" &
+    # shellcheck disable=SC2086
+    "$smsd" --listen "127.0.0.1:$1" --http "127.0.0.1:$2" --port-file "$work/ports.new" --log "$work/smsd.log" \
+      ${SMSD_ARGS:-} &
     server=$!
     for _ in $(seq 100); do [ -s "$work/ports.new" ] && { mv "$work/ports.new" "$work/ports"; return 0; }; sleep 0.05; done
     echo "with_smsd: smsd did not start" >> "$work/smsd.log"
@@ -39,6 +45,12 @@ trap cleanup EXIT
       echo "with_smsd: smsd stopped" >> "$work/smsd.log"
       server=
       rm -f "$work/control/stop"
+    fi
+    if [ -e "$work/control/kill" ]; then
+      [ -n "$server" ] && kill -9 "$server" 2>/dev/null && { wait "$server"; } 2>/dev/null
+      echo "with_smsd: smsd killed" >> "$work/smsd.log"
+      server=
+      rm -f "$work/control/kill"
     fi
     if [ -e "$work/control/start" ]; then
       [ -z "$server" ] && start_smsd "$switch_port" "$http_port"
@@ -55,6 +67,7 @@ read -r switch_port http_port < "$work/ports"
 export SMSUTIL_SWITCH_ADDR=127.0.0.1:$switch_port
 export SMSUTIL_ORDER_PORT=$http_port
 export SMSUTIL_SMSD_CONTROL="Z:${work//\//\\}\\control"
+export SMSUTIL_SMSD_LOG="Z:${work//\//\\}\\smsd.log"
 
 cd "$(dirname "$1")"
 "$here/../scripts/wine-run" "$@"
