@@ -62,12 +62,27 @@ private:
     DBC* m_cursor = nullptr;
 };
 
+// The change under way in this process, if any: operations that run inside
+// it (the unread walk's visitor reads and writes the store) work on its copy,
+// and it puts their changes in place with its own.
+struct ActiveChange {
+    CString path;
+    CString work;
+    int depth = 0;
+    bool changedInside = false;
+};
+ActiveChange g_active;
+
+bool InsideChange(const CString& path) { return g_active.depth > 0 && g_active.path == path; }
+
 // Reads work on the file itself, under the lock that keeps other
 // processes' changes out for the duration.
 class Reading {
 public:
     Reading(const CString& name, bool duplicates)
-        : m_lock(store_file::AccountFilePath()), m_session(store_file::AccountFilePath(), name, duplicates)
+        : m_lock(store_file::AccountFilePath()),
+          m_session(InsideChange(store_file::AccountFilePath()) ? g_active.work : store_file::AccountFilePath(), name,
+                    duplicates)
     {
     }
     bool Ready() const { return m_session.Ready(); }
@@ -89,13 +104,22 @@ class Change {
 public:
     Change(const CString& name, bool duplicates)
         : m_strPath(store_file::AccountFilePath()), m_strWork(m_strPath + ".new"), m_lock(m_strPath),
-          m_bCopied(Copy()), m_session(m_strWork, name, duplicates)
+          m_bInside(InsideChange(m_strPath)), m_bCopied(m_bInside || Copy()), m_session(m_strWork, name, duplicates)
     {
+        if (m_bInside) {
+            ++g_active.depth;
+        } else if (m_bCopied) {
+            g_active.path = m_strPath;
+            g_active.work = m_strWork;
+            g_active.depth = 1;
+            g_active.changedInside = false;
+        }
     }
     ~Change()
     {
         m_session.Close();
-        if (!m_bCommitted) ::DeleteFileA(m_strWork);
+        if (m_bCopied) --g_active.depth;
+        if (!m_bInside && !m_bCommitted) ::DeleteFileA(m_strWork);
     }
     Change(const Change&) = delete;
     Change& operator=(const Change&) = delete;
@@ -107,9 +131,15 @@ public:
     bool Commit()
     {
         if (!m_bCopied || !m_session.Close()) return false;
+        if (m_bInside) {
+            // The enclosing change puts it in place.
+            g_active.changedInside = true;
+            return true;
+        }
         m_bCommitted = ::MoveFileExA(m_strWork, m_strPath, MOVEFILE_REPLACE_EXISTING) != 0;
         return m_bCommitted;
     }
+    bool ChangedInside() const { return !m_bInside && g_active.changedInside; }
 
 private:
     bool Copy()
@@ -128,6 +158,7 @@ private:
     CString m_strPath;
     CString m_strWork;
     store_file::CFileLock m_lock;
+    bool m_bInside;
     bool m_bCopied;
     Session m_session;
     bool m_bCommitted = false;
@@ -264,6 +295,6 @@ bool CMessageStore::VisitUnread(CUnreadVisitor& visitor)
             removed = true;
         }
     } while (cursor->c_get(cursor, &key, &data, DB_NEXT_NODUP) == 0);
-    if (removed) change.Commit();
+    if (removed || change.ChangedInside()) change.Commit();
     return true;
 }

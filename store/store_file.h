@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 struct __db;
 struct __db_env;
 
@@ -37,6 +39,7 @@ public:
     CFileLock& operator=(const CFileLock&) = delete;
 
 private:
+    std::string m_strKey;
     HANDLE m_hFile;
     bool m_bLocked = false;
 };
