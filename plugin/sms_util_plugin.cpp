@@ -5,6 +5,7 @@
 #include "skin/skin_provider.h"
 #include "sms_service_wnd.h"
 #include "store/message_store.h"
+#include "store/store_repair.h"
 #include "switch_manager.h"
 #include "transport/sms_adapter.h"
 #include "window_registry.h"
@@ -159,6 +160,10 @@ void CSmsUtilPlugin::OnAccountKnown(IxaBase* host)
     CString directory;
     if (!host->GetUserDataDir(directory, me.m_nUin)) directory.Empty();
     AccountDataDir = directory;
+    // Before anything reads or writes the account's file: a file that a
+    // killed process or a bad disk left damaged is moved aside and what can
+    // be read from it goes into a new one.
+    CStoreRepair::CheckAccountFile();
     if (m_bHaveSession) GoOnline();
 }
 

@@ -1,6 +1,8 @@
 // The message store: signature, history and unread queue per account, in
 // AccountDataDir + "smsutilmsg.db". Every operation opens the database,
-// works through one cursor and closes everything again.
+// works through one cursor and closes everything again, holding a lock on
+// "smsutilmsg.db.lock" meanwhile so that other processes on the account wait;
+// a change is written to a copy that then replaces the file in one rename.
 #pragma once
 #include "afxstr.h"
 

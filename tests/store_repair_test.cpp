@@ -1,0 +1,352 @@
+// Checking the store's file at log-in, and saving what a damaged one holds.
+#include "record_maker.h"
+#include "store/message_store.h"
+#include "store/sms_record.h"
+#include "store/store_repair.h"
+#include "store_db_reader.h"
+#include "temp_dir.h"
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <list>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ReadBytes(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string();
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+bool IsDirectory(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Names in the directory that start with `prefix`.
+std::vector<std::string> Names(const std::string& directory, const std::string& prefix)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + prefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+std::vector<std::string> Texts(const char* peer)
+{
+    std::list<CSmsRecord*> records;
+    CMessageStore::ListHistory(peer, records, 0);
+    std::vector<std::string> texts;
+    for (CSmsRecord* record : records) {
+        texts.push_back((const char*)record->text);
+        delete record;
+    }
+    return texts;
+}
+
+class AcceptAll : public CUnreadVisitor {
+public:
+    bool WantsUnread(int) override { return true; }
+    bool HandleUnread(CByteReader&) override { return true; }
+};
+
+// The page size the library chose for the file, from its first page.
+size_t PageSize(const std::string& bytes)
+{
+    if (bytes.size() < 24) return 0;
+    const unsigned char* field = reinterpret_cast<const unsigned char*>(bytes.data()) + 20;
+    return field[0] | field[1] << 8 | field[2] << 16 | static_cast<size_t>(field[3]) << 24;
+}
+
+const int kLongHistory = 150; // enough for the contact's values to leave their bucket page
+
+class StoreRepairTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A directory of an earlier run whose process had the same id.
+        for (const std::string& name : Names(m_dir.Path(), "smsutilmsg.db")) DeleteFileA((m_dir.Path() + name).c_str());
+        AccountDataDir = m_dir.Path().c_str();
+        CurrentAccountId = "10001";
+    }
+    void TearDown() override
+    {
+        AccountDataDir.Empty();
+        CurrentAccountId.Empty();
+    }
+    std::string FilePath() const { return m_dir.Path() + "smsutilmsg.db"; }
+
+    // A store with a signature, a long history with one contact, short ones
+    // with others, and unread messages of two senders.
+    static void FillStore()
+    {
+        ASSERT_TRUE(CMessageStore::SaveSignature("——来自张三"));
+        for (int i = 0; i < kLongHistory; ++i) {
+            char time[32];
+            sprintf(time, "2026-12-05 10:%02d:%02d", i / 60, i % 60);
+            CSmsRecord record = Record(i % 2 ? 1 : 3, "20001", time, ("long " + std::to_string(i)).c_str());
+            ASSERT_TRUE(CMessageStore::AddHistory(record));
+        }
+        for (const char* peer : {"20002", "20003", "20004"})
+            for (int i = 0; i < 5; ++i) {
+                CSmsRecord record = Record(3, peer, "2026-12-05 11:00:00", (std::string(peer) + " " + std::to_string(i)).c_str());
+                ASSERT_TRUE(CMessageStore::AddHistory(record));
+            }
+        for (const char* peer : {"20002", "20003"})
+            for (int i = 0; i < 3; ++i) {
+                CSmsRecord record = Record(3, peer, "2026-12-05 12:00:00", ("unread " + std::to_string(i)).c_str());
+                ASSERT_TRUE(CMessageStore::AddUnread(record));
+            }
+    }
+    static std::vector<std::string> LongHistory()
+    {
+        std::vector<std::string> texts;
+        for (int i = 0; i < kLongHistory; ++i) texts.push_back("long " + std::to_string(i));
+        return texts;
+    }
+    std::vector<std::string> TakeAll(const char* peer)
+    {
+        std::vector<std::string> texts;
+        CSmsRecord record;
+        int more = 0;
+        while (CMessageStore::TakeNextUnread(peer, record, more)) texts.push_back((const char*)record.text);
+        return texts;
+    }
+
+    TempDir m_dir;
+};
+
+} // namespace
+
+TEST_F(StoreRepairTest, VerifyTellsMissingGoodAndDamagedFiles)
+{
+    EXPECT_EQ(CStoreRepair::FILE_MISSING, CStoreRepair::Verify(FilePath().c_str()));
+    EXPECT_EQ(CStoreRepair::LOGIN_NOTHING, CStoreRepair::CheckAccountFile());
+    FillStore();
+    EXPECT_EQ(CStoreRepair::FILE_GOOD, CStoreRepair::Verify(FilePath().c_str()));
+    EXPECT_EQ(CStoreRepair::LOGIN_GOOD, CStoreRepair::CheckAccountFile());
+    const std::string good = ReadBytes(FilePath());
+    EXPECT_EQ(good, ReadBytes(FilePath())) << "a good file is left as it is";
+
+    WriteBytes(FilePath(), "");
+    EXPECT_EQ(CStoreRepair::FILE_DAMAGED, CStoreRepair::Verify(FilePath().c_str()));
+    WriteBytes(FilePath(), good.substr(0, good.size() / 2));
+    EXPECT_EQ(CStoreRepair::FILE_DAMAGED, CStoreRepair::Verify(FilePath().c_str()));
+    DeleteFileA(FilePath().c_str());
+    CreateDirectoryA(FilePath().c_str(), nullptr);
+    EXPECT_EQ(CStoreRepair::FILE_DAMAGED, CStoreRepair::Verify(FilePath().c_str()));
+    RemoveDirectoryA(FilePath().c_str());
+}
+
+// Losing the bucket page of a contact whose values had moved to pages of
+// their own leaves those pages without their key: each value names its
+// peer, so the contact gets them back, in order. The new file has the rest
+// as well; the damaged one is kept under a name of its own, and a second
+// damaged file in the same second goes beside it.
+TEST_F(StoreRepairTest, ADamagedFileIsKeptAndWhatItHoldsCarriedOver)
+{
+    FillStore();
+    std::string bytes = ReadBytes(FilePath());
+    const size_t pageSize = PageSize(bytes);
+    ASSERT_GE(pageSize, 512u);
+    int zeroed = 0;
+    for (size_t page = 1; page * pageSize < bytes.size(); ++page) {
+        const std::string content = bytes.substr(page * pageSize, pageSize);
+        const unsigned char type = static_cast<unsigned char>(content[25]);
+        // A history bucket page (sorted or not) that holds the contact's key.
+        if ((type == 13 || type == 2) && content.find("20001") != std::string::npos &&
+            content.find("unread") == std::string::npos) {
+            std::fill(bytes.begin() + page * pageSize, bytes.begin() + (page + 1) * pageSize, '\0');
+            ++zeroed;
+        }
+    }
+    ASSERT_EQ(1, zeroed);
+    WriteBytes(FilePath(), bytes);
+
+    CString movedTo;
+    CStoreRepair::Counts counts;
+    ASSERT_EQ(CStoreRepair::LOGIN_REPAIRED, CStoreRepair::CheckAccountFile(&movedTo, &counts));
+    EXPECT_EQ(CStoreRepair::FILE_GOOD, CStoreRepair::Verify(FilePath().c_str()));
+    EXPECT_EQ(bytes, ReadBytes((const char*)movedTo)) << "the damaged file, as it was";
+    EXPECT_EQ(FilePath() + ".damaged-", std::string((const char*)movedTo).substr(0, FilePath().size() + 9));
+
+    EXPECT_EQ(kLongHistory, counts.orphans);
+    EXPECT_EQ(LongHistory(), Texts("20001"));
+    EXPECT_EQ(6, counts.unread);
+    EXPECT_EQ((std::vector<std::string>{"unread 0", "unread 1", "unread 2"}), TakeAll("20002"));
+    CString signature;
+    EXPECT_TRUE(CMessageStore::LoadSignature(signature));
+    EXPECT_STREQ("——来自张三", signature);
+
+    WriteBytes(FilePath(), "not a database");
+    CString second;
+    ASSERT_EQ(CStoreRepair::LOGIN_MOVED, CStoreRepair::CheckAccountFile(&second));
+    EXPECT_NE(movedTo, second);
+    EXPECT_EQ(bytes, ReadBytes((const char*)movedTo));
+    EXPECT_EQ("not a database", ReadBytes((const char*)second));
+    EXPECT_EQ(2u, Names(m_dir.Path(), "smsutilmsg.db.damaged-").size());
+}
+
+TEST_F(StoreRepairTest, SalvageNeverWritesOverAFile)
+{
+    FillStore();
+    const std::string before = ReadBytes(FilePath());
+    const std::string other = m_dir.Path() + "other.db";
+    WriteBytes(other, "keep");
+    EXPECT_FALSE(CStoreRepair::Salvage(FilePath().c_str(), other.c_str(), "10001", nullptr));
+    EXPECT_EQ("keep", ReadBytes(other));
+    const std::string copy = m_dir.Path() + "copy.db";
+    CStoreRepair::Counts counts;
+    EXPECT_TRUE(CStoreRepair::Salvage(FilePath().c_str(), copy.c_str(), "10001", &counts));
+    EXPECT_EQ(kLongHistory + 15, counts.history);
+    EXPECT_EQ(before, ReadBytes(FilePath())) << "the file salvaged from is only read";
+    EXPECT_EQ(CStoreRepair::FILE_GOOD, CStoreRepair::Verify(copy.c_str()));
+    EXPECT_FALSE(CStoreRepair::Salvage((m_dir.Path() + "none.db").c_str(), (m_dir.Path() + "n.db").c_str(), "10001", nullptr));
+}
+
+// 1,000 files damaged in the ways disks and programs damage them, from one
+// real store file and a seeded generator: each log-in keeps the damaged
+// file, and every operation afterwards either fails or works.
+TEST_F(StoreRepairTest, AThousandDamagedFiles)
+{
+    FillStore();
+    const std::string original = ReadBytes(FilePath());
+    const size_t pageSize = PageSize(original);
+    ASSERT_GE(pageSize, 512u);
+    const int historyBefore = kLongHistory + 15;
+    const unsigned seed = 12;
+    std::mt19937 random(seed);
+    auto below = [&random](size_t limit) { return std::uniform_int_distribution<size_t>(0, limit - 1)(random); };
+    static const char* const kinds[] = {"truncated", "pages zeroed", "bytes flipped", "not a database", "empty", "directory"};
+    std::map<std::string, std::map<int, int>> outcomes;
+    std::map<std::string, long> salvaged;
+    int worked = 0;
+
+    for (int i = 0; i < 1000; ++i) {
+        const int kind = i % 6;
+        std::string bytes = original;
+        switch (kind) {
+        case 0: bytes.resize(below(bytes.size())); break;
+        case 1:
+            for (size_t n = 1 + below(3); n > 0; --n) {
+                const size_t page = below(bytes.size() / pageSize);
+                std::fill(bytes.begin() + page * pageSize, bytes.begin() + (page + 1) * pageSize, '\0');
+            }
+            break;
+        case 2:
+            for (size_t n = 1 + below(16); n > 0; --n) bytes[below(bytes.size())] ^= static_cast<char>(1 + below(255));
+            break;
+        case 3:
+            bytes.resize(1 + below(20000));
+            for (char& c : bytes) c = static_cast<char>(below(256));
+            break;
+        case 4: bytes.clear(); break;
+        default: break;
+        }
+        TempDir dir;
+        AccountDataDir = dir.Path().c_str();
+        const std::string path = dir.Path() + "smsutilmsg.db";
+        if (kind == 5)
+            CreateDirectoryA(path.c_str(), nullptr);
+        else
+            WriteBytes(path, bytes);
+
+        const std::string context = "file " + std::to_string(i) + " (" + kinds[kind] + ", seed " + std::to_string(seed) + ")";
+        CString movedTo;
+        CStoreRepair::Counts counts;
+        const CStoreRepair::Outcome outcome = CStoreRepair::CheckAccountFile(&movedTo, &counts);
+        ++outcomes[kinds[kind]][outcome];
+        salvaged[kinds[kind]] += counts.history;
+        ASSERT_NE(CStoreRepair::LOGIN_FAILED, outcome) << context;
+        if (outcome == CStoreRepair::LOGIN_GOOD) {
+            EXPECT_EQ(bytes, ReadBytes(path)) << context << ": a file that verifies stays";
+        } else {
+            ASSERT_TRUE(outcome == CStoreRepair::LOGIN_REPAIRED || outcome == CStoreRepair::LOGIN_MOVED) << context;
+            if (kind == 5)
+                EXPECT_TRUE(IsDirectory((const char*)movedTo)) << context;
+            else
+                EXPECT_EQ(bytes, ReadBytes((const char*)movedTo)) << context << ": the damaged file is kept";
+            EXPECT_NE(CStoreRepair::FILE_DAMAGED, CStoreRepair::Verify(path.c_str())) << context;
+        }
+
+        // Each operation either says it failed or did what it says: all of
+        // them on every fourth file, adding and listing history on the rest
+        // (each operation costs an open of the file, and Wine's is slow).
+        const bool everyOperation = i % 4 == 0;
+        bool wrote = false;
+        if (everyOperation && CMessageStore::SaveSignature("新签名")) {
+            wrote = true;
+            CString signature;
+            EXPECT_TRUE(CMessageStore::LoadSignature(signature)) << context;
+            EXPECT_STREQ("新签名", signature) << context;
+        }
+        CSmsRecord added = Record(1, "20001", "2026-12-06 09:00:00", "after the damage");
+        if (CMessageStore::AddHistory(added)) {
+            wrote = true;
+            std::list<CSmsRecord*> newest;
+            EXPECT_TRUE(CMessageStore::ListHistory("20001", newest, 1)) << context;
+            EXPECT_EQ(1u, newest.size()) << context;
+            if (!newest.empty()) {
+                EXPECT_STREQ("after the damage", newest.back()->text) << context;
+            }
+            for (CSmsRecord* record : newest) delete record;
+        }
+        CSmsRecord unread = Record(3, "29999", "2026-12-06 09:00:00", "unread after the damage");
+        if (everyOperation && CMessageStore::AddUnread(unread)) {
+            wrote = true;
+            EXPECT_TRUE(CMessageStore::HasUnread("29999")) << context;
+            CSmsRecord taken;
+            int more = 0;
+            EXPECT_TRUE(CMessageStore::TakeNextUnread("29999", taken, more)) << context;
+            EXPECT_STREQ("unread after the damage", taken.text) << context;
+        }
+        if (everyOperation) {
+            Texts("20002");
+            AcceptAll visitor;
+            CMessageStore::VisitUnread(visitor);
+        }
+        if (wrote) {
+            ++worked;
+            EXPECT_EQ(CStoreRepair::FILE_GOOD, CStoreRepair::Verify(path.c_str())) << context;
+        }
+
+        // The directory's leftovers: the moved-aside directory and the
+        // lock file go with it.
+        if (kind == 5) RemoveDirectoryA((const char*)movedTo);
+        if (HasFailure()) break;
+    }
+    AccountDataDir = m_dir.Path().c_str();
+
+    for (const char* kind : kinds) {
+        auto& counts = outcomes[kind];
+        printf("%-15s good %3d  repaired %3d  moved aside %3d  history salvaged %ld of %ld\n", kind,
+               counts[CStoreRepair::LOGIN_GOOD], counts[CStoreRepair::LOGIN_REPAIRED], counts[CStoreRepair::LOGIN_MOVED],
+               salvaged[kind], static_cast<long>(historyBefore) * (counts[CStoreRepair::LOGIN_REPAIRED] + counts[CStoreRepair::LOGIN_MOVED]));
+    }
+    printf("%d of 1000 files took writes afterwards\n", worked);
+    EXPECT_GT(worked, 900) << "the store works again after most damage";
+}
