@@ -372,6 +372,12 @@ CString DamagedName(const CString& path)
 
 } // namespace
 
+bool CStoreRepair::DecodeValue(const void* data, int size, CSmsRecord& record)
+{
+    if (!data || size < 0) return false;
+    return DecodeRecord(Bytes(static_cast<const char*>(data), size), record);
+}
+
 CStoreRepair::FileState CStoreRepair::Verify(const char* path)
 {
     const DWORD attributes = ::GetFileAttributesA(path);

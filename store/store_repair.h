@@ -4,6 +4,8 @@
 #pragma once
 #include "afxstr.h"
 
+class CSmsRecord;
+
 class CStoreRepair {
 public:
     enum FileState {
@@ -29,6 +31,10 @@ public:
     };
 
     static FileState Verify(const char* path);
+
+    // A stored value read as a record only when it is exactly one record,
+    // with a peer: the record decoder itself takes anything.
+    static bool DecodeValue(const void* data, int size, CSmsRecord& record);
 
     // Reads what the library can find in the file at `path` into a new file
     // at `newPath` (which must not exist): signature, history and unread

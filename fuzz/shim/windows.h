@@ -60,3 +60,63 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPW
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text, int length,
                         LPCSTR defaultChar, LPBOOL usedDefaultChar);
 int LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int size);
+
+// The file functions the message store calls, over POSIX, for the native
+// build of the history tool. Locks are fcntl record locks: they keep two
+// native processes apart; whether Wine's own locks see them is not promised.
+typedef void* HANDLE;
+typedef intptr_t (*FARPROC)(void);
+typedef union _LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    } u;
+    long long QuadPart;
+} LARGE_INTEGER;
+typedef struct _OVERLAPPED {
+    uintptr_t Internal;
+    uintptr_t InternalHigh;
+    DWORD Offset;
+    DWORD OffsetHigh;
+    HANDLE hEvent;
+} OVERLAPPED;
+typedef struct _SYSTEMTIME {
+    WORD wYear, wMonth, wDayOfWeek, wDay, wHour, wMinute, wSecond, wMilliseconds;
+} SYSTEMTIME;
+
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define FILE_ATTRIBUTE_DIRECTORY 0x10
+#define FILE_ATTRIBUTE_NORMAL 0x80
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 1
+#define FILE_SHARE_WRITE 2
+#define FILE_SHARE_DELETE 4
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define LOCKFILE_EXCLUSIVE_LOCK 2
+#define MOVEFILE_REPLACE_EXISTING 1
+#define MAX_PATH 260
+#define MAKEINTRESOURCEA(i) ((LPCSTR)(uintptr_t)(WORD)(i))
+
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD disposition, DWORD flags,
+                   HANDLE pattern);
+BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* read, OVERLAPPED* overlapped);
+BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
+BOOL CloseHandle(HANDLE handle);
+BOOL LockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, OVERLAPPED* overlapped);
+BOOL UnlockFileEx(HANDLE file, DWORD reserved, DWORD low, DWORD high, OVERLAPPED* overlapped);
+DWORD GetFileAttributesA(LPCSTR path);
+BOOL DeleteFileA(LPCSTR path);
+BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists);
+BOOL MoveFileA(LPCSTR from, LPCSTR to);
+BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
+DWORD GetTempPathA(DWORD size, LPSTR buffer);
+UINT GetTempFileNameA(LPCSTR directory, LPCSTR prefix, UINT unique, LPSTR name);
+void GetLocalTime(SYSTEMTIME* time);
+// No data module natively: the tool hands the library's own db_create in.
+HMODULE GetModuleHandleA(LPCSTR name);
+HMODULE LoadLibraryA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
