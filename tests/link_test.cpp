@@ -17,6 +17,7 @@
 #include "store/message_store.h"
 #include "store/sms_record.h"
 #include "switch_frame.h"
+#include "switch_socket.h"
 #include "switch_manager.h"
 #include "test_host.h"
 #include "transport/sms_adapter.h"
@@ -232,24 +233,7 @@ private:
     {
         return send(m_socket, bytes.data(), static_cast<int>(bytes.size()), 0) == static_cast<int>(bytes.size());
     }
-    bool Read(switchproto::Frame& frame)
-    {
-        std::string error;
-        for (;;) {
-            const switchproto::FrameReader::Result result = m_reader.Next(frame, error);
-            if (result == switchproto::FrameReader::kFrame) return true;
-            if (result == switchproto::FrameReader::kBad) return false;
-            fd_set set;
-            FD_ZERO(&set);
-            FD_SET(m_socket, &set);
-            timeval wait = {15, 0};
-            if (select(0, &set, nullptr, nullptr, &wait) != 1) return false;
-            char buffer[4096];
-            const int n = recv(m_socket, buffer, sizeof buffer, 0);
-            if (n <= 0) return false;
-            m_reader.Feed(buffer, static_cast<size_t>(n));
-        }
-    }
+    bool Read(switchproto::Frame& frame) { return ReadSwitchFrame(m_socket, m_reader, frame, 15); }
 
     SOCKET m_socket = INVALID_SOCKET;
     switchproto::FrameReader m_reader;

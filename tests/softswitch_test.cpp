@@ -7,6 +7,7 @@
 #include "adapter_base.h"
 #include "adapter_factory_base.h"
 #include "switch_frame.h"
+#include "switch_socket.h"
 #include "switch_manager.h"
 
 #include <gtest/gtest.h>
@@ -238,24 +239,7 @@ public:
         return m_peer != INVALID_SOCKET;
     }
     // The next frame from the switch, or false after 5 s.
-    bool Read(switchproto::Frame& frame)
-    {
-        std::string error;
-        for (;;) {
-            const switchproto::FrameReader::Result result = m_reader.Next(frame, error);
-            if (result == switchproto::FrameReader::kFrame) return true;
-            if (result == switchproto::FrameReader::kBad) return false;
-            fd_set set;
-            FD_ZERO(&set);
-            FD_SET(m_peer, &set);
-            timeval wait = {5, 0};
-            if (select(0, &set, nullptr, nullptr, &wait) != 1) return false;
-            char buffer[4096];
-            const int n = recv(m_peer, buffer, sizeof buffer, 0);
-            if (n <= 0) return false;
-            m_reader.Feed(buffer, static_cast<size_t>(n));
-        }
-    }
+    bool Read(switchproto::Frame& frame) { return ReadSwitchFrame(m_peer, m_reader, frame, 5); }
     void Send(uint8_t opcode, const std::string& payload)
     {
         const std::string bytes = switchproto::Encode(opcode, payload);
