@@ -164,6 +164,41 @@ private:
     bool m_bCommitted = false;
 };
 
+// A batch is a change without a database of its own: the changes made
+// while it lives join it, and its copy takes the file's place once at its
+// end, when any of them changed something.
+class Batch {
+public:
+    Batch() : m_strPath(store_file::AccountFilePath()), m_strWork(m_strPath + ".new"), m_lock(m_strPath)
+    {
+        if (InsideChange(m_strPath)) return;
+        const DWORD attributes = ::GetFileAttributesA(m_strPath);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+        if (attributes == INVALID_FILE_ATTRIBUTES) ::DeleteFileA(m_strWork);
+        else if (!::CopyFileA(m_strPath, m_strWork, FALSE)) return;
+        g_active.path = m_strPath;
+        g_active.work = m_strWork;
+        g_active.depth = 1;
+        g_active.changedInside = false;
+        m_bOwner = true;
+    }
+    ~Batch()
+    {
+        if (!m_bOwner) return;
+        g_active.depth = 0;
+        if (!g_active.changedInside || !::MoveFileExA(m_strWork, m_strPath, MOVEFILE_REPLACE_EXISTING))
+            ::DeleteFileA(m_strWork);
+    }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+private:
+    CString m_strPath;
+    CString m_strWork;
+    store_file::CFileLock m_lock;
+    bool m_bOwner = false;
+};
+
 DBT Bytes(const void* data, size_t size)
 {
     DBT entry;
@@ -192,6 +227,14 @@ CString UnreadName() { return CurrentAccountId + "umdata"; }
 } // namespace
 
 void CMessageStore::SetDbCreate(DbCreateFunction create) { store_file::SetDbCreate(create); }
+
+CStoreBatch::CStoreBatch()
+{
+    // Without an account there is no file of its own to work on.
+    if (!CurrentAccountId.IsEmpty() && !AccountDataDir.IsEmpty()) m_pBatch = new Batch;
+}
+
+CStoreBatch::~CStoreBatch() { delete static_cast<Batch*>(m_pBatch); }
 
 bool CMessageStore::LoadSignature(CString& signature)
 {

@@ -27,6 +27,21 @@ public:
     virtual bool HandleUnread(CByteReader& reader) = 0;
 };
 
+// While one lives, this process's changes to the account's file are made on
+// one copy, which takes the file's place when it ends: a burst of records
+// costs one copy of the file instead of one each. A process killed meanwhile
+// leaves the file as it was before the batch.
+class CStoreBatch {
+public:
+    CStoreBatch();
+    ~CStoreBatch();
+    CStoreBatch(const CStoreBatch&) = delete;
+    CStoreBatch& operator=(const CStoreBatch&) = delete;
+
+private:
+    void* m_pBatch = nullptr;
+};
+
 class CMessageStore {
 public:
     // Berkeley DB's db_create. The host's data module provides it as export

@@ -124,6 +124,51 @@ TEST_F(StoreTest, FirstHistoryCreatesTheFile)
     EXPECT_TRUE(FileExists());
 }
 
+// Inside a batch the changes are read back at once but reach the file only
+// when it ends; a batch that changes nothing leaves no copy behind.
+TEST_F(StoreTest, ABatchPutsItsChangesInPlaceAtItsEnd)
+{
+    CSmsRecord first = Record(3, "10002", "2026-12-05 10:00:00", "before");
+    ASSERT_TRUE(CMessageStore::AddHistory(first));
+    const std::string file = m_dir.Path() + "smsutilmsg.db";
+    const std::string copy = file + ".new";
+    auto bytes = [](const std::string& path) {
+        std::string content;
+        if (FILE* in = fopen(path.c_str(), "rb")) {
+            char buffer[4096];
+            for (size_t n; (n = fread(buffer, 1, sizeof buffer, in)) > 0;) content.append(buffer, n);
+            fclose(in);
+        }
+        return content;
+    };
+    const std::string before = bytes(file);
+    {
+        CStoreBatch batch;
+        for (const char* text : {"one", "two", "three"}) {
+            CSmsRecord record = Record(3, "10002", "2026-12-05 10:01:00", text);
+            ASSERT_TRUE(CMessageStore::AddHistory(record)) << text;
+        }
+        QueueUnread("10003", {"queued"});
+        auto inside = History("10002", 0);
+        EXPECT_EQ((std::vector<std::string>{"before", "one", "two", "three"}), Texts(inside));
+        EXPECT_TRUE(CMessageStore::HasUnread("10003"));
+        EXPECT_EQ(before, bytes(file)) << "the file changed before the batch ended";
+    }
+    auto after = History("10002", 0);
+    EXPECT_EQ((std::vector<std::string>{"before", "one", "two", "three"}), Texts(after));
+    EXPECT_TRUE(CMessageStore::HasUnread("10003"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(copy.c_str()));
+
+    const std::string settled = bytes(file);
+    {
+        CStoreBatch batch;
+        auto listed = History("10002", 1);
+        EXPECT_EQ(std::vector<std::string>{"three"}, Texts(listed));
+    }
+    EXPECT_EQ(settled, bytes(file));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(copy.c_str()));
+}
+
 TEST_F(StoreTest, HistoryIsListedOldestFirstWithinTheMaximum)
 {
     bool found = true;
