@@ -22,7 +22,7 @@ cp "$build/demo-run/smsd.log" "$demo/smsd.log" 2>/dev/null
   echo '<style>body{font-family:sans-serif;max-width:1300px;margin:2em auto}img{max-width:100%;border:1px solid #999}</style>'
   echo '</head><body><h1>smsutil: 张三 and 李四 exchange messages</h1>'
   while read -r name caption; do
-    caption=${caption//&/&amp;}; caption=${caption//</&lt;}; caption=${caption//>/&gt;}
+    caption=$(sed 's/&/\&amp;/g; s/</\&lt;/g; s/>/\&gt;/g' <<<"$caption")
     echo "<h2>${name%%-*}. $caption</h2><p><img src=\"$name.png\" alt=\"$name\"></p>"
   done < "$demo/captions.txt"
   echo '</body></html>'
