@@ -147,3 +147,9 @@ write("queue_file", "changed-byte", bytes(changed))
 write("queue_file", "length-past-end", QUEUE_MARK + one + u32(0xFFFFFFF0) + u32(0) + b"A")
 write("queue_file", "no-mark", several)
 write("queue_file", "done-before-accept", QUEUE_MARK + done(7) + accepted(7, 10002, 10001, b"kept"))
+# Sound checksums over bodies that do not hold together.
+write("queue_file", "text-length-wrong", QUEUE_MARK + one
+      + queue_record(b"A" + struct.pack("<QIIqI", 2, 10002, 10001, 0, 3) + b"abcdef") + done(9))
+write("queue_file", "done-too-long", QUEUE_MARK + one + queue_record(b"D" + struct.pack("<Q", 1) + b"x"))
+write("queue_file", "unknown-kind", QUEUE_MARK + queue_record(b"X" + struct.pack("<Q", 1))
+      + queue_record(b"a" + struct.pack("<QIIqI", 2, 10002, 10001, 0, 1) + b"x") + one)
