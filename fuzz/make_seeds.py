@@ -153,3 +153,6 @@ write("queue_file", "text-length-wrong", QUEUE_MARK + one
 write("queue_file", "done-too-long", QUEUE_MARK + one + queue_record(b"D" + struct.pack("<Q", 1) + b"x"))
 write("queue_file", "unknown-kind", QUEUE_MARK + queue_record(b"X" + struct.pack("<Q", 1))
       + queue_record(b"a" + struct.pack("<QIIqI", 2, 10002, 10001, 0, 1) + b"x") + one)
+# Ids that leave none to give: the next text taken on must not take a waiting one's.
+write("queue_file", "regress-highest-id", QUEUE_MARK + accepted(0, 10002, 10001, b"zero")
+      + accepted(1, 10002, 10001, b"one") + accepted(0xFFFFFFFFFFFFFFFF, 10004, 10001, b"last"))
