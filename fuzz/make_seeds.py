@@ -4,6 +4,7 @@
 # of fixed crashes live beside them, named regress-*, and are never rewritten.
 import os
 import struct
+import zlib
 
 here = os.path.dirname(os.path.abspath(__file__))
 root = os.path.dirname(here)
@@ -118,3 +119,40 @@ write("skin_file", "styles", "\ufeff[style EditSMS]\r\ncolor = #000000\r\nbackgr
 write("skin_file", "bad-colour", b"[element A B]\ncolor = #12345G\n")
 write("skin_file", "bitmap-outside", b"[element A B]\npaint = bitmap ../x.bmp\n")
 write("skin_file", "face-not-in-code-page", "[style S]\nfont = \U0001F600, 12, 400\n".encode("utf-8"))
+
+# smsd's queue file: the mark, then records of u32 length, u32 CRC-32 and a
+# body ('A': id, recipient, caller, due time, counted text; 'D': id).
+QUEUE_MARK = b"SMSDQUE1"
+
+def queue_record(body):
+    return u32(len(body)) + u32(zlib.crc32(body)) + body
+
+def accepted(qid, recipient, caller, text, due=0):
+    return queue_record(b"A" + struct.pack("<QIIqI", qid, recipient, caller, due, len(text)) + text)
+
+def done(qid):
+    return queue_record(b"D" + struct.pack("<Q", qid))
+
+one = accepted(1, 10002, 10001, block(1, SEP.join([b"4", b"0", b"10001", gbk("你好")])))
+several = (accepted(1, 10002, 10001, b"first") + accepted(2, 10004, 10001, b"later", 1893456000)
+           + done(1) + accepted(3, 10002, 10003, gbk("晚上见")) + accepted(4, 10009, 10001, b""))
+write("queue_file", "empty", b"")
+write("queue_file", "mark-only", QUEUE_MARK)
+write("queue_file", "one-record", QUEUE_MARK + one)
+write("queue_file", "several", QUEUE_MARK + several)
+write("queue_file", "last-cut-short", QUEUE_MARK + several + accepted(5, 10002, 10001, b"cut by a crash")[:20])
+changed = bytearray(QUEUE_MARK + several)
+changed[8 + 8 + 29 + 2] ^= 0x20  # a byte of the first text
+write("queue_file", "changed-byte", bytes(changed))
+write("queue_file", "length-past-end", QUEUE_MARK + one + u32(0xFFFFFFF0) + u32(0) + b"A")
+write("queue_file", "no-mark", several)
+write("queue_file", "done-before-accept", QUEUE_MARK + done(7) + accepted(7, 10002, 10001, b"kept"))
+# Sound checksums over bodies that do not hold together.
+write("queue_file", "text-length-wrong", QUEUE_MARK + one
+      + queue_record(b"A" + struct.pack("<QIIqI", 2, 10002, 10001, 0, 3) + b"abcdef") + done(9))
+write("queue_file", "done-too-long", QUEUE_MARK + one + queue_record(b"D" + struct.pack("<Q", 1) + b"x"))
+write("queue_file", "unknown-kind", QUEUE_MARK + queue_record(b"X" + struct.pack("<Q", 1))
+      + queue_record(b"a" + struct.pack("<QIIqI", 2, 10002, 10001, 0, 1) + b"x") + one)
+# Ids that leave none to give: the next text taken on must not take a waiting one's.
+write("queue_file", "regress-highest-id", QUEUE_MARK + accepted(0, 10002, 10001, b"zero")
+      + accepted(1, 10002, 10001, b"one") + accepted(0xFFFFFFFFFFFFFFFF, 10004, 10001, b"last"))

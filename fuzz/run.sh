@@ -11,7 +11,7 @@ build=${1:?build directory}
 seconds=${2:-60}
 shift 2 || shift $#
 harnesses=("$@")
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(service_text record skin_file switch_frame account_directory send_request smsd_session)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(service_text record skin_file switch_frame account_directory send_request queue_file smsd_session)
 jobs=${JOBS:-2}
 
 if ! command -v clang++ >/dev/null; then

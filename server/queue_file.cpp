@@ -268,7 +268,11 @@ bool QueueFile::Append(const std::string& record)
 
 bool QueueFile::Accept(QueuedText& item)
 {
-    item.id = m_nextId++;
+    // Ids count on from the highest the file held, which a damaged file can
+    // put so high that counting wraps round: a waiting text's id (or 0) is
+    // never given again, or the new text would take the waiting one's place.
+    do item.id = m_nextId++;
+    while (item.id == 0 || m_pending.count(item.id) != 0);
     if (!Append(EncodeAccept(item))) return false;
     m_pending[item.id] = item;
     return true;
