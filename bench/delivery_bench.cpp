@@ -9,6 +9,7 @@
 // SENDER and RECEIVER are the accounts of two running hosts; the receiver is
 // item CONTACT_INDEX (0 unless given) of the sender's contact list. At the
 // end both hosts are closed.
+#include "bench_clock.h"
 #include "window_drive.h"
 
 #include <algorithm>
@@ -35,13 +36,6 @@ const DWORD kWritingMs = 300;
 const double kGiveUpSeconds = 10;
 const double kFirstGiveUpSeconds = 30;
 
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / frequency.QuadPart;
-}
 
 struct Host {
     HWND main = nullptr;

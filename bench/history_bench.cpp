@@ -1,6 +1,8 @@
 // Prints the time that the history popup takes to list the newest 100
 // messages of a contact with 100, 10,000 and 100,000 stored, and the ratio
 // of the slowest to the fastest. Figures only: nothing here passes or fails.
+#include "bench_clock.h"
+#include "bench_db.h"
 #include "controls/message_history_popup.h"
 #include "res/resource.h"
 #include "store/byte_writer.h"
@@ -17,27 +19,11 @@
 
 namespace {
 
-typedef int (*DbCreate)(DB**, DB_ENV*, u_int32_t);
 
 // Best of this many: a fill is short enough for the scheduler's noise to show.
 const int kRuns = 50;
 
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / frequency.QuadPart;
-}
 
-DBT Entry(const void* data, size_t size)
-{
-    DBT entry;
-    memset(&entry, 0, sizeof entry);
-    entry.data = const_cast<void*>(data);
-    entry.size = static_cast<u_int32_t>(size);
-    return entry;
-}
 
 // `count` records of one peer, oldest put first, each before the others as
 // the store puts them: one open for all, straight through Berkeley DB.

@@ -6,6 +6,8 @@
 // messages the file does not hold afterwards, read back with plain cursors.
 // Figures only: nothing here passes or fails.
 //   receive_bench [FOLDER [MESSAGES]]
+#include "bench_clock.h"
+#include "bench_db.h"
 #include "plugin/sms_service_wnd.h"
 #include "plugin/sms_util_plugin.h"
 #include "probe_adapter.h"
@@ -33,24 +35,8 @@ const int kFirstSender = 20000;
 // The end of the burst, behind its last block in the same queue.
 const UINT kBurstPosted = WM_APP + 1;
 
-typedef int (*DbCreate)(DB**, DB_ENV*, u_int32_t);
 
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / frequency.QuadPart;
-}
 
-DBT Entry(const void* data, size_t size)
-{
-    DBT entry;
-    memset(&entry, 0, sizeof entry);
-    entry.data = const_cast<void*>(data);
-    entry.size = static_cast<u_int32_t>(size);
-    return entry;
-}
 
 std::string PeerOf(int n) { return std::to_string(kFirstSender + n % kSenders); }
 std::string TextOf(int n) { return "burst message " + std::to_string(n) + ", of a typical length for a short message"; }

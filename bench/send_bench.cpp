@@ -3,6 +3,7 @@
 // that the change rewrites in the frame, and the frame's repaint in the
 // demo skin. Median and worst of many keystrokes; figures only, nothing here
 // passes or fails.
+#include "bench_clock.h"
 #include "dialog_input.h"
 #include "dialogs/send_message_dlg.h"
 #include "plugin/sms_service_wnd.h"
@@ -29,13 +30,6 @@ const int kRecipient = 10002;
 // which the module falls back to without a skin file, paints it #F0F0F0.
 const COLORREF kDemoBandTop = RGB(0xFF, 0xFB, 0xEF);
 
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / frequency.QuadPart;
-}
 
 std::string Text(HWND window)
 {

@@ -1,6 +1,8 @@
 // Prints, for the message store under Wine, the time per operation beside a
 // bare Berkeley DB loop that makes the same opens, cursor calls and closes.
 // Figures only: nothing here passes or fails.
+#include "bench_clock.h"
+#include "bench_db.h"
 #include "store/byte_reader.h"
 #include "store/byte_writer.h"
 #include "store/message_store.h"
@@ -17,16 +19,8 @@
 
 namespace {
 
-typedef int (*DbCreate)(DB**, DB_ENV*, u_int32_t);
 DbCreate g_create;
 
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / frequency.QuadPart;
-}
 
 // Microseconds per call of `body`, best of three runs of `count` calls.
 double Time(int count, const std::function<void(int)>& body)
@@ -41,14 +35,6 @@ double Time(int count, const std::function<void(int)>& body)
     return best;
 }
 
-DBT Entry(const void* data, size_t size)
-{
-    DBT entry;
-    memset(&entry, 0, sizeof entry);
-    entry.data = const_cast<void*>(data);
-    entry.size = static_cast<u_int32_t>(size);
-    return entry;
-}
 
 // The bare loop's open: what the store's every operation does.
 struct Bare {
