@@ -17,6 +17,7 @@
 #include "store/message_store.h"
 #include "store/sms_record.h"
 #include "switch_frame.h"
+#include "smsd_control.h"
 #include "switch_socket.h"
 #include "switch_manager.h"
 #include "test_host.h"
@@ -153,23 +154,6 @@ int CountLines(const std::string& log, const std::string& part)
     return count;
 }
 
-// Asks with_smsd.sh to "stop", "kill" or "start" smsd (same ports) and waits
-// until it has.
-bool ControlSmsd(const std::string& command)
-{
-    const char* directory = getenv("SMSUTIL_SMSD_CONTROL");
-    if (!directory) return false;
-    const std::string request = std::string(directory) + "\\" + command;
-    HANDLE file = CreateFileA(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (GetFileAttributesA(request.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
 
 uint16_t SwitchPort()
 {

@@ -7,6 +7,7 @@
 #include "adapter_base.h"
 #include "adapter_factory_base.h"
 #include "switch_frame.h"
+#include "smsd_control.h"
 #include "switch_socket.h"
 #include "switch_manager.h"
 
@@ -194,18 +195,6 @@ bool SendAs(uint32_t sender, uint32_t recipient, const std::string& text)
     return got >= 16;
 }
 
-// Asks with_smsd.sh to "stop" or "start" smsd (same ports) and waits until
-// it has.
-bool ControlSmsd(const std::string& command)
-{
-    const char* directory = getenv("SMSUTIL_SMSD_CONTROL");
-    if (!directory) return false;
-    const std::string request = std::string(directory) + "\\" + command;
-    HANDLE file = CreateFileA(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
-    return WaitUntil([&] { return GetFileAttributesA(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 20000ms);
-}
 
 // A switch server played by the test: one connection, frames by hand.
 class FakeServer {

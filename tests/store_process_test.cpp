@@ -110,14 +110,6 @@ class StoreProcessTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // A directory of an earlier run whose process had the same id.
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((m_dir.Path() + "smsutilmsg.db*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do DeleteFileA((m_dir.Path() + found.cFileName).c_str());
-            while (FindNextFileA(search, &found));
-            FindClose(search);
-        }
         AccountDataDir = m_dir.Path().c_str();
         CurrentAccountId = "10001";
     }

@@ -88,8 +88,6 @@ class StoreRepairTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // A directory of an earlier run whose process had the same id.
-        for (const std::string& name : Names(m_dir.Path(), "smsutilmsg.db")) DeleteFileA((m_dir.Path() + name).c_str());
         AccountDataDir = m_dir.Path().c_str();
         CurrentAccountId = "10001";
     }

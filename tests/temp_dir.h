@@ -12,10 +12,13 @@ public:
     {
         char base[MAX_PATH];
         GetTempPathA(MAX_PATH, base);
+        // Wine hands out process ids again, so a name an earlier run left
+        // behind is passed over: the directory is always a new one.
         static int counter = 0;
-        m_path = std::string(base) + "smsutil-test-" + std::to_string(GetCurrentProcessId()) + "-" +
-                 std::to_string(++counter) + "\\";
-        CreateDirectoryA(m_path.c_str(), nullptr);
+        do {
+            m_path = std::string(base) + "smsutil-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                     std::to_string(++counter) + "\\";
+        } while (!CreateDirectoryA(m_path.c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
     }
     ~TempDir()
     {

@@ -23,6 +23,14 @@ BOOL CALLBACK FindHost(HWND topLevel, LPARAM parameter)
     return FALSE;
 }
 
+// A visible top-level window of `process` (0: any process).
+bool IsVisibleOf(HWND topLevel, DWORD process)
+{
+    DWORD owner = 0;
+    GetWindowThreadProcessId(topLevel, &owner);
+    return (!process || owner == process) && IsWindowVisible(topLevel);
+}
+
 struct ControlSearch {
     int id;
     DWORD process;
@@ -32,29 +40,10 @@ struct ControlSearch {
 BOOL CALLBACK FindControlIn(HWND topLevel, LPARAM parameter)
 {
     auto search = reinterpret_cast<ControlSearch*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(topLevel, &process);
-    if ((search->process && process != search->process) || !IsWindowVisible(topLevel)) return TRUE;
+    if (!IsVisibleOf(topLevel, search->process)) return TRUE;
     HWND control = GetDlgItem(topLevel, search->id);
     if (!control || !IsWindowVisible(control)) return TRUE;
     search->found = control;
-    return FALSE;
-}
-
-struct CaptionSearch {
-    const std::wstring* caption;
-    DWORD process;
-    HWND found;
-};
-
-BOOL CALLBACK FindCaption(HWND topLevel, LPARAM parameter)
-{
-    auto search = reinterpret_cast<CaptionSearch*>(parameter);
-    DWORD process = 0;
-    GetWindowThreadProcessId(topLevel, &process);
-    if ((search->process && process != search->process) || !IsWindowVisible(topLevel)) return TRUE;
-    if (Text(topLevel) != *search->caption) return TRUE;
-    search->found = topLevel;
     return FALSE;
 }
 
@@ -84,13 +73,6 @@ HWND FindControl(DWORD process, int id)
 {
     ControlSearch search{id, process, nullptr};
     EnumWindows(FindControlIn, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND FindTopLevel(DWORD process, const std::wstring& caption)
-{
-    CaptionSearch search{&caption, process, nullptr};
-    EnumWindows(FindCaption, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -19,8 +19,6 @@ HWND FindHostWindow(uint32_t account);
 // The visible control `id` in a visible top-level window of `process`
 // (0: any process); nullptr when there is none.
 HWND FindControl(DWORD process, int id);
-// The visible top-level window of `process` whose caption is `caption`.
-HWND FindTopLevel(DWORD process, const std::wstring& caption);
 
 // A window's text through the wide message: an ANSI one to another process
 // comes back converted twice under Wine.

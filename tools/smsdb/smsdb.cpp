@@ -70,8 +70,8 @@ public:
         if (error != 0) {
             m_db->close(m_db, 0);
             m_db = nullptr;
-            m_missing = error == ENOENT;
-            if (!m_missing) throw Failure{std::string("cannot read it: ") + db_strerror(error)};
+            // A database the file does not hold reads as empty.
+            if (error != ENOENT) throw Failure{std::string("cannot read it: ") + db_strerror(error)};
         }
     }
     ~Table()
@@ -99,7 +99,6 @@ public:
 
 private:
     DB* m_db = nullptr;
-    bool m_missing = false;
 };
 
 // A value as the store wrote it; false when its bytes are not a record.
