@@ -202,32 +202,13 @@ void CSmsServiceWnd::OnTimer(UINT_PTR id)
 
 LRESULT CSmsServiceWnd::OnServiceData(WPARAM length, LPARAM data)
 {
-    // The blocks of a burst wait in the queue behind this one: what they
-    // carry goes into the store in one change, a bounded number at a time
-    // so that the rest of the queue is not held up. A block alone (a
-    // start-up answer, one message) makes no batch, which would only add a
-    // copy of the file.
-    MSG message;
-    if (!::PeekMessageA(&message, m_hWnd, WM_SMSDATA, WM_SMSDATA, PM_NOREMOVE)) {
-        HandleServiceBlock(length, data);
-        return 0;
-    }
-    CStoreBatch batch;
-    HandleServiceBlock(length, data);
-    for (int more = 0; more < SERVICE_BLOCK_BATCH &&
-                       ::PeekMessageA(&message, m_hWnd, WM_SMSDATA, WM_SMSDATA, PM_REMOVE); ++more)
-        HandleServiceBlock(message.wParam, message.lParam);
-    return 0;
-}
-
-void CSmsServiceWnd::HandleServiceBlock(WPARAM length, LPARAM data)
-{
     char* block = reinterpret_cast<char*>(data);
     const char* text = nullptr;
     int textLength = 0;
     if (ServiceTextOfBlock(block, static_cast<int>(length), text, textLength)) ParseServiceText(text, textLength, *this);
     // The adapter posted a copy of its own for this window to free.
     delete[] block;
+    return 0;
 }
 
 bool CSmsServiceWnd::AwaitsStartUpAnswer() { return m_nInitTimer != 0; }

@@ -27,9 +27,6 @@ public:
     static constexpr UINT CALL_LIMIT_MS = 3000;
     static constexpr UINT QUERY_PERIOD_MS = 1000;
     static constexpr UINT QUERY_LIMIT_MS = 6000;
-    // Blocks taken from the queue after the one being handled, into the
-    // same store change.
-    static constexpr int SERVICE_BLOCK_BATCH = 64;
 
     // A hidden child of the desktop named "timer".
     BOOL CreateServiceWindow();
@@ -88,7 +85,6 @@ public:
 protected:
     void OnTimer(UINT_PTR id);
     LRESULT OnServiceData(WPARAM length, LPARAM data);
-    void HandleServiceBlock(WPARAM length, LPARAM data);
     void OnDestroy();
 
     DECLARE_MESSAGE_MAP()

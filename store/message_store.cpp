@@ -3,12 +3,17 @@
 #include "byte_reader.h"
 #include "byte_writer.h"
 #include "sms_record.h"
-#include "store_file.h"
+#include "store_journal.h"
 
 #include <windows.h>
 #include <db.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
 
 CString CurrentAccountId;
 CString AccountDataDir;
@@ -18,186 +23,18 @@ namespace {
 const int kWriterSize = 4096;
 const char kSignatureKey[] = "sign";
 
-DB* OpenMessageDb(const CString& path, const CString& name, bool duplicates)
+typedef std::vector<std::string> Values;
+
+StoreFailure g_lastFailure = STORE_OK;
+CMessageStore::HeldObserver g_heldObserver;
+// The changes a file could not take yet, per file, in their order.
+std::map<std::string, std::vector<CStoreChange>> g_held;
+
+bool Failed(StoreFailure why)
 {
-    store_file::DbCreateFunction create = store_file::DbCreate();
-    DB* db = nullptr;
-    if (!create || create(&db, nullptr, 0) != 0 || !db) return nullptr;
-    if (duplicates && db->set_flags(db, DB_DUP) != 0) {
-        db->close(db, 0);
-        return nullptr;
-    }
-    if (db->open(db, nullptr, path, name, DB_HASH, DB_CREATE, 0600) != 0) {
-        db->close(db, 0);
-        return nullptr;
-    }
-    return db;
+    g_lastFailure = why;
+    return false;
 }
-
-// A database handle and its one cursor, closed in the right order.
-class Session {
-public:
-    Session(const CString& path, const CString& name, bool duplicates) : m_db(OpenMessageDb(path, name, duplicates))
-    {
-        if (m_db && m_db->cursor(m_db, nullptr, &m_cursor, 0) != 0) m_cursor = nullptr;
-    }
-    ~Session() { Close(); }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-
-    bool Ready() const { return m_cursor != nullptr; }
-    DBC* Cursor() const { return m_cursor; }
-    // Whether the file was written out: a change counts only then.
-    bool Close()
-    {
-        if (m_cursor) m_cursor->c_close(m_cursor);
-        m_cursor = nullptr;
-        const bool written = m_db && m_db->close(m_db, 0) == 0;
-        m_db = nullptr;
-        return written;
-    }
-
-private:
-    DB* m_db;
-    DBC* m_cursor = nullptr;
-};
-
-// The change under way in this process, if any: operations that run inside
-// it (the unread walk's visitor reads and writes the store) work on its copy,
-// and it puts their changes in place with its own.
-struct ActiveChange {
-    CString path;
-    CString work;
-    int depth = 0;
-    bool changedInside = false;
-};
-ActiveChange g_active;
-
-bool InsideChange(const CString& path) { return g_active.depth > 0 && g_active.path == path; }
-
-// Reads work on the file itself, under the lock that keeps other
-// processes' changes out for the duration.
-class Reading {
-public:
-    Reading(const CString& name, bool duplicates)
-        : m_lock(store_file::AccountFilePath()),
-          m_session(InsideChange(store_file::AccountFilePath()) ? g_active.work : store_file::AccountFilePath(), name,
-                    duplicates)
-    {
-    }
-    bool Ready() const { return m_session.Ready(); }
-    DBC* Cursor() const { return m_session.Cursor(); }
-
-private:
-    store_file::CFileLock m_lock;
-    Session m_session;
-};
-
-// A change is made on a copy of the file, which takes the file's place in
-// one rename once the library has written it out. The library writes a
-// change's pages one after the other when it closes, and one change can
-// move values that were there before from page to page (a bucket split,
-// a key's values moving off their page); a process killed between two of
-// those writes would lose them. Killed at any moment, this leaves either the
-// file as it was or the file with the change.
-class Change {
-public:
-    Change(const CString& name, bool duplicates)
-        : m_strPath(store_file::AccountFilePath()), m_strWork(m_strPath + ".new"), m_lock(m_strPath),
-          m_bInside(InsideChange(m_strPath)), m_bCopied(m_bInside || Copy()), m_session(m_strWork, name, duplicates)
-    {
-        if (m_bInside) {
-            ++g_active.depth;
-        } else if (m_bCopied) {
-            g_active.path = m_strPath;
-            g_active.work = m_strWork;
-            g_active.depth = 1;
-            g_active.changedInside = false;
-        }
-    }
-    ~Change()
-    {
-        m_session.Close();
-        if (m_bCopied) --g_active.depth;
-        if (!m_bInside && !m_bCommitted) ::DeleteFileA(m_strWork);
-    }
-    Change(const Change&) = delete;
-    Change& operator=(const Change&) = delete;
-
-    bool Ready() const { return m_bCopied && m_session.Ready(); }
-    DBC* Cursor() const { return m_session.Cursor(); }
-    // Puts the changed copy in the file's place; false leaves the file as
-    // it was.
-    bool Commit()
-    {
-        if (!m_bCopied || !m_session.Close()) return false;
-        if (m_bInside) {
-            // The enclosing change puts it in place.
-            g_active.changedInside = true;
-            return true;
-        }
-        m_bCommitted = ::MoveFileExA(m_strWork, m_strPath, MOVEFILE_REPLACE_EXISTING) != 0;
-        return m_bCommitted;
-    }
-    bool ChangedInside() const { return !m_bInside && g_active.changedInside; }
-
-private:
-    bool Copy()
-    {
-        const DWORD attributes = ::GetFileAttributesA(m_strPath);
-        if (attributes == INVALID_FILE_ATTRIBUTES) {
-            // No file yet: the library makes one. A copy left by a process
-            // that was killed is not it.
-            ::DeleteFileA(m_strWork);
-            return true;
-        }
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
-        return ::CopyFileA(m_strPath, m_strWork, FALSE) != 0;
-    }
-
-    CString m_strPath;
-    CString m_strWork;
-    store_file::CFileLock m_lock;
-    bool m_bInside;
-    bool m_bCopied;
-    Session m_session;
-    bool m_bCommitted = false;
-};
-
-// A batch is a change without a database of its own: the changes made
-// while it lives join it, and its copy takes the file's place once at its
-// end, when any of them changed something.
-class Batch {
-public:
-    Batch() : m_strPath(store_file::AccountFilePath()), m_strWork(m_strPath + ".new"), m_lock(m_strPath)
-    {
-        if (InsideChange(m_strPath)) return;
-        const DWORD attributes = ::GetFileAttributesA(m_strPath);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-        if (attributes == INVALID_FILE_ATTRIBUTES) ::DeleteFileA(m_strWork);
-        else if (!::CopyFileA(m_strPath, m_strWork, FALSE)) return;
-        g_active.path = m_strPath;
-        g_active.work = m_strWork;
-        g_active.depth = 1;
-        g_active.changedInside = false;
-        m_bOwner = true;
-    }
-    ~Batch()
-    {
-        if (!m_bOwner) return;
-        g_active.depth = 0;
-        if (!g_active.changedInside || !::MoveFileExA(m_strWork, m_strPath, MOVEFILE_REPLACE_EXISTING))
-            ::DeleteFileA(m_strWork);
-    }
-    Batch(const Batch&) = delete;
-    Batch& operator=(const Batch&) = delete;
-
-private:
-    CString m_strPath;
-    CString m_strWork;
-    store_file::CFileLock m_lock;
-    bool m_bOwner = false;
-};
 
 DBT Bytes(const void* data, size_t size)
 {
@@ -210,90 +47,317 @@ DBT Bytes(const void* data, size_t size)
 
 DBT Empty() { return Bytes(nullptr, 0); }
 
-bool PutRecord(const CString& database, const char* key, CSmsRecord& record, u_int32_t placement)
+std::string ToBytes(const DBT& entry) { return std::string(static_cast<const char*>(entry.data), entry.size); }
+
+// A database handle and its one cursor, closed in the right order. A reader
+// never creates: a file or database that is not there holds nothing, and a
+// read must not write (on a full disk the library would wait for ever).
+class Session {
+public:
+    Session() = default;
+    ~Session() { Close(); }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    bool Open(const CString& path, const CString& name, bool duplicates, bool create)
+    {
+        CAccountFile::DbCreateFunction createDb = CAccountFile::DbCreate();
+        if (!createDb || createDb(&m_db, nullptr, 0) != 0 || !m_db) return false;
+        CAccountFile::Quiet(m_db);
+        if ((duplicates && m_db->set_flags(m_db, DB_DUP) != 0) ||
+            m_db->open(m_db, nullptr, path, name, DB_HASH, create ? DB_CREATE : DB_RDONLY, 0600) != 0 ||
+            m_db->cursor(m_db, nullptr, &m_cursor, 0) != 0) {
+            m_cursor = nullptr;
+            Close();
+            return false;
+        }
+        return true;
+    }
+    DBC* Cursor() const { return m_cursor; }
+    // Whether the file was written out: a change counts only then.
+    bool Close()
+    {
+        if (m_cursor) m_cursor->c_close(m_cursor);
+        m_cursor = nullptr;
+        const bool written = m_db && m_db->close(m_db, 0) == 0;
+        m_db = nullptr;
+        return written;
+    }
+
+private:
+    DB* m_db = nullptr;
+    DBC* m_cursor = nullptr;
+};
+
+// A read: the shared lock, then the database.
+class Reading {
+public:
+    Reading(const CAccountFile& file, const CString& name, bool duplicates) : m_lock(file, false)
+    {
+        if (!m_lock.Held())
+            Failed(m_lock.Failure());
+        else
+            m_bReady = m_session.Open(file.Path(), name, duplicates, false);
+    }
+    bool Ready() const { return m_bReady; }
+    DBC* Cursor() const { return m_session.Cursor(); }
+
+private:
+    CAccountFile::Lock m_lock;
+    Session m_session;
+    bool m_bReady = false;
+};
+
+// A change: the exclusive lock, room for it and the journal. The journal
+// has each change before the library is asked for anything: even opening
+// a database that is not there yet writes to the file.
+class Writing {
+public:
+    Writing(const CAccountFile& file, size_t bytes) : m_file(file), m_lock(file, true), m_journal(file)
+    {
+        if (!m_lock.Held())
+            m_failure = m_lock.Failure();
+        else if (!file.HasRoomFor(2 * bytes))
+            m_failure = STORE_NO_SPACE;
+        else if (!m_journal.Open())
+            m_failure = STORE_FAILED;
+    }
+    bool Ready() const { return m_failure == STORE_OK; }
+    StoreFailure Failure() const { return m_failure; }
+
+    // A database that is there, for a change that depends on what it holds.
+    DBC* OpenExisting(const CString& database, bool duplicates)
+    {
+        return m_session.Open(m_file.Path(), database, duplicates, false) ? m_session.Cursor() : nullptr;
+    }
+
+    // Journals the change, then makes it in the database opened before or,
+    // without one, in its own (created when missing).
+    bool Make(const CStoreChange& change)
+    {
+        if (!m_journal.Append(change)) {
+            m_failure = STORE_FAILED;
+            return false;
+        }
+        const bool opened =
+            m_session.Cursor() || m_session.Open(m_file.Path(), change.database.c_str(), change.duplicates, true);
+        const bool made = opened && change.Apply(m_session.Cursor());
+        // Written out even when the change failed: the library may have
+        // changed pages on the way.
+        const bool written = m_session.Close();
+        m_journal.End(made && written ? CStoreJournal::STATUS_DONE : CStoreJournal::STATUS_TORN);
+        if (!made || !written) m_failure = STORE_FAILED;
+        return made && written;
+    }
+
+private:
+    const CAccountFile& m_file;
+    CAccountFile::Lock m_lock;
+    CStoreJournal m_journal;
+    Session m_session;
+    StoreFailure m_failure = STORE_OK;
+};
+
+bool WriteChange(const CAccountFile& file, const CStoreChange& change)
 {
-    Change change(database, true);
-    if (!change.Ready()) return false;
-    CByteWriter writer(kWriterSize);
-    record.Store(writer);
-    DBT keyEntry = Bytes(key, strlen(key));
-    DBT data = Bytes(writer.Data(), writer.Length());
-    return change.Cursor()->c_put(change.Cursor(), &keyEntry, &data, placement) == 0 && change.Commit();
+    Writing writing(file, change.key.size() + change.value.size());
+    if (writing.Ready() && writing.Make(change)) return true;
+    return Failed(writing.Failure());
 }
 
-CString HistoryName() { return CurrentAccountId + "mdata"; }
-CString UnreadName() { return CurrentAccountId + "umdata"; }
+// Writes the file's held changes in order; true when none is left.
+bool WriteHeldOf(const CAccountFile& file)
+{
+    auto found = g_held.find((const char*)file.Path());
+    if (found == g_held.end()) return true;
+    std::vector<CStoreChange>& held = found->second;
+    size_t written = 0;
+    while (written < held.size() && WriteChange(file, held[written])) ++written;
+    held.erase(held.begin(), held.begin() + written);
+    if (!held.empty()) return false;
+    g_held.erase(found);
+    return true;
+}
+
+// Writes the change after what is held before it; what cannot be written
+// is held.
+bool Commit(const CStoreChange& change)
+{
+    const CAccountFile file = CAccountFile::Current();
+    const bool nothingHeld = g_held.find((const char*)file.Path()) == g_held.end();
+    if (nothingHeld && WriteChange(file, change)) return true;
+    g_held[(const char*)file.Path()].push_back(change);
+    if (!nothingHeld && WriteHeldOf(file)) return true;
+    if (g_heldObserver) g_heldObserver(g_lastFailure, file.Directory());
+    return false;
+}
+
+CStoreChange MakeChange(CStoreChange::Kind kind, const CString& database, bool duplicates, const char* key,
+                        std::string value)
+{
+    CStoreChange change;
+    change.kind = kind;
+    change.duplicates = duplicates;
+    change.database = (const char*)database;
+    change.key = key;
+    change.value = std::move(value);
+    return change;
+}
+
+std::string Encoded(CSmsRecord& record)
+{
+    CByteWriter writer(kWriterSize);
+    record.Store(writer);
+    return std::string(reinterpret_cast<const char*>(writer.Data()), writer.Length());
+}
+
+// The held changes of the current file to `database`, or nullptr.
+const std::vector<CStoreChange>* HeldFor(const CAccountFile& file, const CString& database)
+{
+    auto found = g_held.find((const char*)file.Path());
+    if (found == g_held.end()) return nullptr;
+    for (const CStoreChange& change : found->second)
+        if (change.database == (const char*)database) return &found->second;
+    return nullptr;
+}
+
+// A key's values as the file and then the held changes make them.
+Values ValuesOf(const CAccountFile& file, const CString& database, bool duplicates, const std::string& key)
+{
+    Values values;
+    Reading session(file, database, duplicates);
+    if (session.Ready()) {
+        DBT keyEntry = Bytes(key.data(), key.size());
+        DBT data = Empty();
+        for (int result = session.Cursor()->c_get(session.Cursor(), &keyEntry, &data, DB_SET); result == 0;
+             result = session.Cursor()->c_get(session.Cursor(), &keyEntry, &data, DB_NEXT_DUP))
+            values.push_back(ToBytes(data));
+    }
+    if (const std::vector<CStoreChange>* held = HeldFor(file, database))
+        for (const CStoreChange& change : *held)
+            if (change.database == (const char*)database && change.key == key) change.ApplyTo(values);
+    return values;
+}
+
+CSmsRecord* Decoded(const std::string& value)
+{
+    CSmsRecord* record = new CSmsRecord;
+    CByteReader reader(value.data(), static_cast<int>(value.size()));
+    record->Load(reader);
+    return record;
+}
+
+CString HistoryName() { return CAccountFile::HistoryName(CurrentAccountId); }
+CString UnreadName() { return CAccountFile::UnreadName(CurrentAccountId); }
+CString SignatureName() { return CAccountFile::SignatureName(CurrentAccountId); }
+
+// Each sender's oldest unread value, in the library's key order, then the
+// senders that only held changes have.
+std::vector<std::pair<std::string, std::string>> FirstUnread(const CAccountFile& file)
+{
+    std::vector<std::pair<std::string, std::string>> firsts;
+    {
+        Reading session(file, UnreadName(), true);
+        DBT key = Empty();
+        DBT data = Empty();
+        if (session.Ready())
+            for (int result = session.Cursor()->c_get(session.Cursor(), &key, &data, DB_FIRST); result == 0;
+                 result = session.Cursor()->c_get(session.Cursor(), &key, &data, DB_NEXT_NODUP))
+                firsts.emplace_back(ToBytes(key), ToBytes(data));
+    }
+    const std::vector<CStoreChange>* held = HeldFor(file, UnreadName());
+    if (!held) return firsts;
+    std::vector<std::string> keys;
+    for (auto& first : firsts) keys.push_back(first.first);
+    for (const CStoreChange& change : *held)
+        if (change.database == (const char*)UnreadName() &&
+            std::find(keys.begin(), keys.end(), change.key) == keys.end())
+            keys.push_back(change.key);
+    firsts.clear();
+    for (const std::string& key : keys) {
+        const Values values = ValuesOf(file, UnreadName(), true, key);
+        if (!values.empty()) firsts.emplace_back(key, values.front());
+    }
+    return firsts;
+}
 
 } // namespace
 
-void CMessageStore::SetDbCreate(DbCreateFunction create) { store_file::SetDbCreate(create); }
+void CMessageStore::SetDbCreate(DbCreateFunction create) { CAccountFile::SetDbCreate(create); }
 
-CStoreBatch::CStoreBatch()
-{
-    // Without an account there is no file of its own to work on.
-    if (!CurrentAccountId.IsEmpty() && !AccountDataDir.IsEmpty()) m_pBatch = new Batch;
-}
+StoreFailure CMessageStore::LastFailure() { return g_lastFailure; }
 
-CStoreBatch::~CStoreBatch() { delete static_cast<Batch*>(m_pBatch); }
+bool CMessageStore::WriteHeld() { return WriteHeldOf(CAccountFile::Current()); }
+
+void CMessageStore::SetHeldObserver(HeldObserver observer) { g_heldObserver = observer; }
 
 bool CMessageStore::LoadSignature(CString& signature)
 {
-    Reading session(CurrentAccountId + "sdata", false);
-    if (!session.Ready()) return false;
-    DBT key = Bytes(kSignatureKey, 4);
-    DBT data = Empty();
-    if (session.Cursor()->c_get(session.Cursor(), &key, &data, DB_SET) != 0) return false;
-    CByteReader reader(data.data, static_cast<int>(data.size));
+    const Values values = ValuesOf(CAccountFile::Current(), SignatureName(), false, kSignatureKey);
+    if (values.empty()) return false;
+    CByteReader reader(values.front().data(), static_cast<int>(values.front().size()));
     reader.GetString(signature);
     return true;
 }
 
 bool CMessageStore::SaveSignature(const char* signature)
 {
-    Change change(CurrentAccountId + "sdata", false);
-    if (!change.Ready()) return false;
     CByteWriter writer(kWriterSize);
     writer.PutString(signature);
-    DBT key = Bytes(kSignatureKey, 4);
-    DBT data = Bytes(writer.Data(), writer.Length());
-    return change.Cursor()->c_put(change.Cursor(), &key, &data, DB_KEYFIRST) == 0 && change.Commit();
+    std::string value(reinterpret_cast<const char*>(writer.Data()), writer.Length());
+    return Commit(MakeChange(CStoreChange::PUT_FIRST, SignatureName(), false, kSignatureKey, std::move(value)));
 }
 
 bool CMessageStore::AddHistory(CSmsRecord& record)
 {
-    return PutRecord(HistoryName(), record.peer, record, DB_KEYFIRST);
+    return Commit(MakeChange(CStoreChange::PUT_FIRST, HistoryName(), true, record.peer, Encoded(record)));
 }
 
 bool CMessageStore::AddUnread(CSmsRecord& record)
 {
     const CString account = record.owner.IsEmpty() ? CurrentAccountId : record.owner;
-    return PutRecord(account + "umdata", record.peer, record, DB_KEYLAST);
+    return Commit(
+        MakeChange(CStoreChange::PUT_LAST, CAccountFile::UnreadName(account), true, record.peer, Encoded(record)));
 }
 
 bool CMessageStore::ListHistory(const char* peer, std::list<CSmsRecord*>& records, int maximum)
 {
-    Reading session(HistoryName(), true);
-    if (!session.Ready()) return false;
-    DBT key = Bytes(peer, strlen(peer));
-    DBT data = Empty();
-    if (session.Cursor()->c_get(session.Cursor(), &key, &data, DB_SET) != 0) return false;
-    // The peer's values run newest first, so the walk stops as soon as it
-    // has the newest `maximum`: a long history costs no more than a short
-    // one. A maximum of 0 goes negative here and never stops the walk.
-    for (;;) {
-        CSmsRecord* record = new CSmsRecord;
-        CByteReader reader(data.data, static_cast<int>(data.size));
-        record->Load(reader);
-        records.push_front(record);
-        if (--maximum == 0) break;
-        if (session.Cursor()->c_get(session.Cursor(), &key, &data, DB_NEXT_DUP) != 0) break;
+    const CAccountFile file = CAccountFile::Current();
+    bool found = false;
+    {
+        Reading session(file, HistoryName(), true);
+        DBT key = Bytes(peer, strlen(peer));
+        DBT data = Empty();
+        // The peer's values run newest first, so the walk stops as soon as
+        // it has the newest `maximum`: a long history costs no more than a
+        // short one. A maximum of 0 goes negative here and never stops it.
+        found = session.Ready() && session.Cursor()->c_get(session.Cursor(), &key, &data, DB_SET) == 0;
+        for (int left = maximum; found;) {
+            records.push_front(Decoded(ToBytes(data)));
+            if (--left == 0) break;
+            if (session.Cursor()->c_get(session.Cursor(), &key, &data, DB_NEXT_DUP) != 0) break;
+        }
     }
-    return true;
+    // History is only ever added to: what is held is newer than the file.
+    if (const std::vector<CStoreChange>* held = HeldFor(file, HistoryName())) {
+        for (const CStoreChange& change : *held) {
+            if (change.database != (const char*)HistoryName() || change.key != peer) continue;
+            records.push_back(Decoded(change.value));
+            found = true;
+        }
+        while (maximum > 0 && static_cast<int>(records.size()) > maximum) {
+            delete records.front();
+            records.pop_front();
+        }
+    }
+    return found;
 }
 
 bool CMessageStore::HasUnread(const char* peer)
 {
-    Reading session(UnreadName(), true);
+    const CAccountFile file = CAccountFile::Current();
+    if (HeldFor(file, UnreadName())) return !ValuesOf(file, UnreadName(), true, peer).empty();
+    Reading session(file, UnreadName(), true);
     if (!session.Ready()) return false;
     DBT key = Bytes(peer, strlen(peer));
     DBT data = Empty();
@@ -303,41 +367,54 @@ bool CMessageStore::HasUnread(const char* peer)
 bool CMessageStore::TakeNextUnread(const char* peer, CSmsRecord& record, int& more)
 {
     more = 0;
-    Change change(UnreadName(), true);
-    if (!change.Ready()) return false;
-    DBT key = Bytes(peer, strlen(peer));
-    DBT data = Empty();
-    DBC* cursor = change.Cursor();
-    if (cursor->c_get(cursor, &key, &data, DB_SET) != 0) return false;
-    CByteReader reader(data.data, static_cast<int>(data.size));
+    const CAccountFile file = CAccountFile::Current();
+    if (!HeldFor(file, UnreadName())) {
+        // The usual case: read, count and remove in one opening.
+        CStoreChange removal;
+        bool taken = false;
+        {
+            Writing writing(file, 0);
+            DBC* cursor = writing.Ready() ? writing.OpenExisting(UnreadName(), true) : nullptr;
+            if (writing.Ready() && !cursor) return false; // no queue: nothing to take
+            if (cursor) {
+                DBT key = Bytes(peer, strlen(peer));
+                DBT data = Empty();
+                if (cursor->c_get(cursor, &key, &data, DB_SET) != 0) return false;
+                removal = MakeChange(CStoreChange::REMOVE, UnreadName(), true, peer, ToBytes(data));
+                CByteReader reader(removal.value.data(), static_cast<int>(removal.value.size()));
+                record.Load(reader);
+                db_recno_t count = 0;
+                if (cursor->c_count(cursor, &count, 0) == 0 && count > 1) more = 1;
+                taken = true;
+                if (writing.Make(removal)) return true;
+                Failed(writing.Failure());
+            }
+        }
+        // The record was read and is the user's now: its removal waits.
+        if (taken) {
+            Commit(removal);
+            return true;
+        }
+    }
+    const Values values = ValuesOf(file, UnreadName(), true, peer);
+    if (values.empty()) return false;
+    CByteReader reader(values.front().data(), static_cast<int>(values.front().size()));
     record.Load(reader);
-    // Counted before the delete: what c_count says about a deleted position
-    // differs between releases (this one no longer counts the taken value).
-    db_recno_t count = 0;
-    if (cursor->c_count(cursor, &count, 0) == 0 && count > 1) more = 1;
-    cursor->c_del(cursor, 0);
-    // The record was read: it is taken even if the file could not be
-    // written out, and is then offered again later.
-    change.Commit();
+    if (values.size() > 1) more = 1;
+    Commit(MakeChange(CStoreChange::REMOVE, UnreadName(), true, peer, values.front()));
     return true;
 }
 
 bool CMessageStore::VisitUnread(CUnreadVisitor& visitor)
 {
-    Change change(UnreadName(), true);
-    if (!change.Ready()) return false;
-    DBC* cursor = change.Cursor();
-    DBT key = Empty();
-    DBT data = Empty();
-    if (cursor->c_get(cursor, &key, &data, DB_FIRST) != 0) return false;
-    bool removed = false;
-    do {
-        CByteReader reader(data.data, static_cast<int>(data.size));
-        if (visitor.HandleUnread(reader)) {
-            cursor->c_del(cursor, 0);
-            removed = true;
-        }
-    } while (cursor->c_get(cursor, &key, &data, DB_NEXT_NODUP) == 0);
-    if (removed || change.ChangedInside()) change.Commit();
+    // Read first and let go of the file: the visitor shows dialogs and
+    // writes the history, each its own change.
+    const std::vector<std::pair<std::string, std::string>> firsts = FirstUnread(CAccountFile::Current());
+    if (firsts.empty()) return false;
+    for (const auto& first : firsts) {
+        CByteReader reader(first.second.data(), static_cast<int>(first.second.size()));
+        if (visitor.HandleUnread(reader))
+            Commit(MakeChange(CStoreChange::REMOVE, UnreadName(), true, first.first.c_str(), first.second));
+    }
     return true;
 }

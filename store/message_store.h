@@ -1,9 +1,17 @@
 // The message store: signature, history and unread queue per account, in
 // AccountDataDir + "smsutilmsg.db". Every operation opens the database,
-// works through one cursor and closes everything again, holding a lock on
-// "smsutilmsg.db.lock" meanwhile so that other processes on the account wait;
-// a change is written to a copy that then replaces the file in one rename.
+// works through one cursor and closes everything again, holding the account
+// file's lock meanwhile (shared to read, exclusive to change) so that other
+// processes on the account wait. A change is written in place, after the
+// journal has it (store_journal.h).
+//
+// A change the file cannot take (no room on the disk, the file held by
+// another process too long, the library failing) is not lost: the
+// operation answers false, LastFailure says why, and the change is kept in
+// memory, seen by every later read, and written before the next change or
+// at WriteHeld, in its order.
 #pragma once
+#include "account_file.h"
 #include "afxstr.h"
 
 #include <list>
@@ -27,27 +35,12 @@ public:
     virtual bool HandleUnread(CByteReader& reader) = 0;
 };
 
-// While one lives, this process's changes to the account's file are made on
-// one copy, which takes the file's place when it ends: a burst of records
-// costs one copy of the file instead of one each. A process killed meanwhile
-// leaves the file as it was before the batch.
-class CStoreBatch {
-public:
-    CStoreBatch();
-    ~CStoreBatch();
-    CStoreBatch(const CStoreBatch&) = delete;
-    CStoreBatch& operator=(const CStoreBatch&) = delete;
-
-private:
-    void* m_pBatch = nullptr;
-};
-
 class CMessageStore {
 public:
     // Berkeley DB's db_create. The host's data module provides it as export
     // number 1; a host or tool that has the library at hand passes its own,
     // or a wrapper around it (nullptr: back to the data module's).
-    typedef int (*DbCreateFunction)(struct __db** db, struct __db_env* environment, unsigned int flags);
+    typedef CAccountFile::DbCreateFunction DbCreateFunction;
     static void SetDbCreate(DbCreateFunction create);
 
     // False (and `signature` untouched) when none is stored.
@@ -66,4 +59,15 @@ public:
     // Offers each sender's oldest unread record once; false when the queue
     // is empty or cannot be read.
     static bool VisitUnread(CUnreadVisitor& visitor);
+
+    // Why this process's last failed operation failed.
+    static StoreFailure LastFailure();
+    // Writes the changes kept in memory for the current account's file;
+    // true when none is left.
+    static bool WriteHeld();
+    // Told of every change that had to be kept in memory, once it is kept:
+    // the module tells the user. Called inside store operations, so it must
+    // not call the store itself.
+    typedef void (*HeldObserver)(StoreFailure why, const CString& folder);
+    static void SetHeldObserver(HeldObserver observer);
 };

@@ -1,9 +1,10 @@
 #include "store_repair.h"
 
+#include "account_file.h"
 #include "byte_reader.h"
 #include "message_store.h"
 #include "sms_record.h"
-#include "store_file.h"
+#include "store_journal.h"
 
 #include <windows.h>
 #include <db.h>
@@ -166,10 +167,10 @@ public:
 private:
     static bool WriteDatabase(const char* path, const Bytes& name, bool duplicates, const Pairs& pairs)
     {
-        store_file::DbCreateFunction create = store_file::DbCreate();
+        CAccountFile::DbCreateFunction create = CAccountFile::DbCreate();
         DB* db = nullptr;
         if (!create || create(&db, nullptr, 0) != 0 || !db) return false;
-        store_file::Quiet(db);
+        CAccountFile::Quiet(db);
         DBC* cursor = nullptr;
         bool ok = (!duplicates || db->set_flags(db, DB_DUP) == 0) &&
                   db->open(db, nullptr, path, name.c_str(), DB_HASH, DB_CREATE, 0600) == 0 &&
@@ -304,10 +305,10 @@ bool RunSalvage(const char* path, u_int32_t flags, Bytes& dump)
         ::DeleteFileA(name);
         return false;
     }
-    store_file::DbCreateFunction create = store_file::DbCreate();
+    CAccountFile::DbCreateFunction create = CAccountFile::DbCreate();
     DB* db = nullptr;
     if (create && create(&db, nullptr, 0) == 0 && db) {
-        store_file::Quiet(db);
+        CAccountFile::Quiet(db);
         // The handle is gone after verify, whatever it answers; what it
         // found wrong shows as what is missing from the output.
         db->verify(db, path, nullptr, out, flags);
@@ -330,7 +331,8 @@ bool Exists(const char* path) { return ::GetFileAttributesA(path) != INVALID_FIL
 // handed to it.
 bool LooksLikeDatabase(const char* path)
 {
-    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     unsigned char page[32] = {};
     DWORD read = 0;
@@ -340,10 +342,12 @@ bool LooksLikeDatabase(const char* path)
     ::CloseHandle(file);
     if (!ok || read != sizeof page) return false;
     auto little = [&page](int at) {
-        return static_cast<unsigned>(page[at] | page[at + 1] << 8 | page[at + 2] << 16 | static_cast<unsigned>(page[at + 3]) << 24);
+        return static_cast<unsigned>(page[at] | page[at + 1] << 8 | page[at + 2] << 16 |
+                                     static_cast<unsigned>(page[at + 3]) << 24);
     };
     auto big = [&page](int at) {
-        return static_cast<unsigned>(static_cast<unsigned>(page[at]) << 24 | page[at + 1] << 16 | page[at + 2] << 8 | page[at + 3]);
+        return static_cast<unsigned>(static_cast<unsigned>(page[at]) << 24 | page[at + 1] << 16 | page[at + 2] << 8 |
+                                     page[at + 3]);
     };
     const unsigned kBtreeMagic = 0x053162, kHashMagic = 0x061561;
     unsigned pageSize;
@@ -363,8 +367,8 @@ CString DamagedName(const CString& path)
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     CString base;
-    base.Format("%s.damaged-%04u%02u%02u-%02u%02u%02u", (const char*)path, now.wYear, now.wMonth, now.wDay,
-                now.wHour, now.wMinute, now.wSecond);
+    base.Format("%s.damaged-%04u%02u%02u-%02u%02u%02u", (const char*)path, now.wYear, now.wMonth, now.wDay, now.wHour,
+                now.wMinute, now.wSecond);
     CString name = base;
     for (int n = 2; Exists(name); ++n) name.Format("%s-%d", (const char*)base, n);
     return name;
@@ -383,10 +387,10 @@ CStoreRepair::FileState CStoreRepair::Verify(const char* path)
     const DWORD attributes = ::GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return FILE_MISSING;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || !LooksLikeDatabase(path)) return FILE_DAMAGED;
-    store_file::DbCreateFunction create = store_file::DbCreate();
+    CAccountFile::DbCreateFunction create = CAccountFile::DbCreate();
     DB* db = nullptr;
     if (!create || create(&db, nullptr, 0) != 0 || !db) return FILE_DAMAGED;
-    store_file::Quiet(db);
+    CAccountFile::Quiet(db);
     // verify releases the handle itself.
     return db->verify(db, path, nullptr, nullptr, 0) == 0 ? FILE_GOOD : FILE_DAMAGED;
 }
@@ -428,9 +432,21 @@ CStoreRepair::Outcome CStoreRepair::CheckAccountFile(CString* movedTo, Counts* c
 {
     if (movedTo) movedTo->Empty();
     if (counts) *counts = Counts();
-    const CString path = store_file::AccountFilePath();
+    const CAccountFile file = CAccountFile::Current();
+    CAccountFile::Lock lock(file, true);
+    if (!lock.Held()) return LOGIN_FAILED;
+    // A change that a process did not finish is made again from the
+    // journal before the file is judged; the check then starts a new one.
+    CStoreJournal::Recover(file);
+    const Outcome outcome = CheckFile(file, movedTo, counts);
+    if (outcome != LOGIN_FAILED) CStoreJournal::Checkpoint(file);
+    return outcome;
+}
+
+CStoreRepair::Outcome CStoreRepair::CheckFile(const CAccountFile& file, CString* movedTo, Counts* counts)
+{
+    const CString& path = file.Path();
     const CString salvaged = path + ".salvaged";
-    store_file::CFileLock lock(path);
     switch (Verify(path)) {
     case FILE_MISSING:
         // A salvage that was done when the process ended before it took the

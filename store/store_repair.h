@@ -4,6 +4,8 @@
 #pragma once
 #include "afxstr.h"
 
+class CAccountFile;
+
 class CSmsRecord;
 
 class CStoreRepair {
@@ -17,7 +19,8 @@ public:
     struct Counts {
         int history = 0;   // history values written to the new file
         int unread = 0;    // unread values written to the new file
-        int orphans = 0;   // of those, values found without their key and filed under their peer
+        int orphans = 0;   // of those, values found without their key and filed under
+                           // their peer
         int malformed = 0; // values that do not decode, left out
         bool signature = false;
     };
@@ -48,5 +51,11 @@ public:
     // to "smsutilmsg.db.damaged-YYYYMMDD-HHMMSS" (never over an earlier one)
     // and salvaged into a new file at the usual place, orphans going to
     // CurrentAccountId. `movedTo` names the damaged file when it was moved.
+    // A change that a process left unfinished is first made again from the
+    // store's journal; after the check the journal starts afresh from a
+    // snapshot of the file.
     static Outcome CheckAccountFile(CString* movedTo = nullptr, Counts* counts = nullptr);
+
+private:
+    static Outcome CheckFile(const CAccountFile& file, CString* movedTo, Counts* counts);
 };

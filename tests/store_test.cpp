@@ -124,51 +124,6 @@ TEST_F(StoreTest, FirstHistoryCreatesTheFile)
     EXPECT_TRUE(FileExists());
 }
 
-// Inside a batch the changes are read back at once but reach the file only
-// when it ends; a batch that changes nothing leaves no copy behind.
-TEST_F(StoreTest, ABatchPutsItsChangesInPlaceAtItsEnd)
-{
-    CSmsRecord first = Record(3, "10002", "2026-12-05 10:00:00", "before");
-    ASSERT_TRUE(CMessageStore::AddHistory(first));
-    const std::string file = m_dir.Path() + "smsutilmsg.db";
-    const std::string copy = file + ".new";
-    auto bytes = [](const std::string& path) {
-        std::string content;
-        if (FILE* in = fopen(path.c_str(), "rb")) {
-            char buffer[4096];
-            for (size_t n; (n = fread(buffer, 1, sizeof buffer, in)) > 0;) content.append(buffer, n);
-            fclose(in);
-        }
-        return content;
-    };
-    const std::string before = bytes(file);
-    {
-        CStoreBatch batch;
-        for (const char* text : {"one", "two", "three"}) {
-            CSmsRecord record = Record(3, "10002", "2026-12-05 10:01:00", text);
-            ASSERT_TRUE(CMessageStore::AddHistory(record)) << text;
-        }
-        QueueUnread("10003", {"queued"});
-        auto inside = History("10002", 0);
-        EXPECT_EQ((std::vector<std::string>{"before", "one", "two", "three"}), Texts(inside));
-        EXPECT_TRUE(CMessageStore::HasUnread("10003"));
-        EXPECT_EQ(before, bytes(file)) << "the file changed before the batch ended";
-    }
-    auto after = History("10002", 0);
-    EXPECT_EQ((std::vector<std::string>{"before", "one", "two", "three"}), Texts(after));
-    EXPECT_TRUE(CMessageStore::HasUnread("10003"));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(copy.c_str()));
-
-    const std::string settled = bytes(file);
-    {
-        CStoreBatch batch;
-        auto listed = History("10002", 1);
-        EXPECT_EQ(std::vector<std::string>{"three"}, Texts(listed));
-    }
-    EXPECT_EQ(settled, bytes(file));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(copy.c_str()));
-}
-
 TEST_F(StoreTest, HistoryIsListedOldestFirstWithinTheMaximum)
 {
     bool found = true;
@@ -321,7 +276,7 @@ TEST_F(StoreTest, AccountsKeepSeparateDatabasesInOneFile)
     EXPECT_FALSE(CMessageStore::LoadSignature(signature));
 }
 
-TEST_F(StoreTest, AnUnreadableFileFailsEveryOperationAndIsLeftAlone)
+TEST_F(StoreTest, AnUnreadableFileIsLeftAloneAndItsChangesWaitInMemory)
 {
     const std::string path = m_dir.Path() + "smsutilmsg.db";
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -330,20 +285,25 @@ TEST_F(StoreTest, AnUnreadableFileFailsEveryOperationAndIsLeftAlone)
     WriteFile(file, junk, sizeof junk, &written, nullptr);
     CloseHandle(file);
 
+    // The changes fail, and wait in memory, where every read sees them.
     CSmsRecord record = Record(3, "10002", "t", "x");
     EXPECT_FALSE(CMessageStore::AddHistory(record));
+    EXPECT_EQ(STORE_FAILED, CMessageStore::LastFailure());
     EXPECT_FALSE(CMessageStore::AddUnread(record));
-    EXPECT_FALSE(CMessageStore::HasUnread("10002"));
-    int more = 0;
-    EXPECT_FALSE(CMessageStore::TakeNextUnread("10002", record, more));
-    bool found = true;
-    EXPECT_TRUE(History("10002", 0, &found).empty());
-    EXPECT_FALSE(found);
-    EXPECT_FALSE(CMessageStore::SaveSignature("x"));
+    EXPECT_FALSE(CMessageStore::SaveSignature("kept"));
+    EXPECT_FALSE(CMessageStore::WriteHeld());
+    auto history = History("10002", 0);
+    EXPECT_EQ((std::vector<std::string>{"x"}), Texts(history));
     CString signature;
-    EXPECT_FALSE(CMessageStore::LoadSignature(signature));
-    RecordingVisitor visitor(true);
-    EXPECT_FALSE(CMessageStore::VisitUnread(visitor));
+    EXPECT_TRUE(CMessageStore::LoadSignature(signature));
+    EXPECT_STREQ("kept", signature);
+    RecordingVisitor visitor(false);
+    EXPECT_TRUE(CMessageStore::VisitUnread(visitor));
+    EXPECT_EQ((std::vector<std::string>{"10002:x"}), visitor.seen);
+    int more = 1;
+    EXPECT_TRUE(CMessageStore::TakeNextUnread("10002", record, more));
+    EXPECT_EQ(0, more);
+    EXPECT_FALSE(CMessageStore::HasUnread("10002"));
 
     file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     char back[sizeof junk] = {};

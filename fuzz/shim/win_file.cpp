@@ -8,15 +8,25 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <time.h>
 #include <unistd.h>
 
+void (*ShimBeforeWrite)(void);
+
 namespace {
 
-int Descriptor(HANDLE file)
+void BeforeWrite()
 {
-    return static_cast<int>(reinterpret_cast<intptr_t>(file));
+    if (ShimBeforeWrite) ShimBeforeWrite();
 }
+
+off_t OffsetOf(const OVERLAPPED* at)
+{
+    return static_cast<off_t>(static_cast<unsigned long long>(at->OffsetHigh) << 32 | at->Offset);
+}
+
+int Descriptor(HANDLE file) { return static_cast<int>(reinterpret_cast<intptr_t>(file)); }
 
 bool LockRange(HANDLE file, short type, DWORD low, bool wait)
 {
@@ -42,13 +52,72 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD, void*, DWORD disposition, D
     return descriptor < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(static_cast<intptr_t>(descriptor));
 }
 
-BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* read, OVERLAPPED*)
+BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* read, OVERLAPPED* at)
 {
     ssize_t got;
-    do got = ::read(Descriptor(file), buffer, size);
+    do got = at ? ::pread(Descriptor(file), buffer, size, OffsetOf(at)) : ::read(Descriptor(file), buffer, size);
     while (got < 0 && errno == EINTR);
     if (read) *read = got < 0 ? 0 : static_cast<DWORD>(got);
     return got >= 0;
+}
+
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD size, DWORD* written, OVERLAPPED* at)
+{
+    BeforeWrite();
+    ssize_t put;
+    do put = at ? ::pwrite(Descriptor(file), buffer, size, OffsetOf(at)) : ::write(Descriptor(file), buffer, size);
+    while (put < 0 && errno == EINTR);
+    if (written) *written = put < 0 ? 0 : static_cast<DWORD>(put);
+    return put >= 0;
+}
+
+BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER to, LARGE_INTEGER* now, DWORD)
+{
+    const off_t at = lseek(Descriptor(file), static_cast<off_t>(to.QuadPart), SEEK_SET);
+    if (now) now->QuadPart = at;
+    return at >= 0;
+}
+
+BOOL SetEndOfFile(HANDLE file)
+{
+    BeforeWrite();
+    const off_t at = lseek(Descriptor(file), 0, SEEK_CUR);
+    return at >= 0 && ftruncate(Descriptor(file), at) == 0;
+}
+
+BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS, void* data)
+{
+    struct stat status;
+    if (stat(path, &status) != 0) return FALSE;
+    WIN32_FILE_ATTRIBUTE_DATA* out = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(data);
+    *out = WIN32_FILE_ATTRIBUTE_DATA();
+    out->dwFileAttributes = S_ISDIR(status.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    out->nFileSizeHigh = static_cast<DWORD>(static_cast<unsigned long long>(status.st_size) >> 32);
+    out->nFileSizeLow = static_cast<DWORD>(status.st_size);
+    return TRUE;
+}
+
+BOOL GetDiskFreeSpaceExA(LPCSTR folder, ULARGE_INTEGER* available, ULARGE_INTEGER* total, ULARGE_INTEGER* free)
+{
+    struct statvfs status;
+    if (statvfs(folder && *folder ? folder : ".", &status) != 0) return FALSE;
+    if (available) available->QuadPart = static_cast<unsigned long long>(status.f_bavail) * status.f_frsize;
+    if (total) total->QuadPart = static_cast<unsigned long long>(status.f_blocks) * status.f_frsize;
+    if (free) free->QuadPart = static_cast<unsigned long long>(status.f_bfree) * status.f_frsize;
+    return TRUE;
+}
+
+DWORD GetTickCount(void)
+{
+    struct timespec clock;
+    clock_gettime(CLOCK_MONOTONIC, &clock);
+    return static_cast<DWORD>(clock.tv_sec * 1000 + clock.tv_nsec / 1000000);
+}
+
+void Sleep(DWORD milliseconds)
+{
+    struct timespec nap = {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
+    while (nanosleep(&nap, &nap) != 0 && errno == EINTR) {}
 }
 
 BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size)
@@ -59,20 +128,15 @@ BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size)
     return TRUE;
 }
 
-BOOL CloseHandle(HANDLE handle)
-{
-    return close(Descriptor(handle)) == 0;
-}
+BOOL CloseHandle(HANDLE handle) { return close(Descriptor(handle)) == 0; }
 
 BOOL LockFileEx(HANDLE file, DWORD flags, DWORD, DWORD low, DWORD, OVERLAPPED*)
 {
-    return LockRange(file, (flags & LOCKFILE_EXCLUSIVE_LOCK) ? F_WRLCK : F_RDLCK, low, true);
+    return LockRange(file, (flags & LOCKFILE_EXCLUSIVE_LOCK) ? F_WRLCK : F_RDLCK, low,
+                     !(flags & LOCKFILE_FAIL_IMMEDIATELY));
 }
 
-BOOL UnlockFileEx(HANDLE file, DWORD, DWORD low, DWORD, OVERLAPPED*)
-{
-    return LockRange(file, F_UNLCK, low, false);
-}
+BOOL UnlockFileEx(HANDLE file, DWORD, DWORD low, DWORD, OVERLAPPED*) { return LockRange(file, F_UNLCK, low, false); }
 
 DWORD GetFileAttributesA(LPCSTR path)
 {
@@ -83,11 +147,13 @@ DWORD GetFileAttributesA(LPCSTR path)
 
 BOOL DeleteFileA(LPCSTR path)
 {
+    BeforeWrite();
     return unlink(path) == 0;
 }
 
 BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists)
 {
+    BeforeWrite();
     FILE* in = fopen(from, "rb");
     if (!in) return FALSE;
     const int descriptor = open(to, O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC), 0600);
@@ -97,14 +163,17 @@ BOOL CopyFileA(LPCSTR from, LPCSTR to, BOOL failIfExists)
     for (size_t n; ok && (n = fread(buffer, 1, sizeof buffer, in)) > 0;) ok = fwrite(buffer, 1, n, out) == n;
     ok = ok && !ferror(in);
     fclose(in);
-    if (out) ok = fclose(out) == 0 && ok;
-    else if (descriptor >= 0) close(descriptor);
+    if (out)
+        ok = fclose(out) == 0 && ok;
+    else if (descriptor >= 0)
+        close(descriptor);
     if (!ok) unlink(to);
     return ok;
 }
 
 BOOL MoveFileA(LPCSTR from, LPCSTR to)
 {
+    BeforeWrite();
     // Never over an existing file: a link fails where the name is taken.
     if (link(from, to) == 0) return unlink(from) == 0;
     if (errno == EEXIST) return FALSE;
@@ -116,6 +185,7 @@ BOOL MoveFileA(LPCSTR from, LPCSTR to)
 BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags)
 {
     if (!(flags & MOVEFILE_REPLACE_EXISTING)) return MoveFileA(from, to);
+    BeforeWrite();
     return rename(from, to) == 0;
 }
 

@@ -73,6 +73,22 @@ typedef union _LARGE_INTEGER {
     } u;
     long long QuadPart;
 } LARGE_INTEGER;
+typedef union _ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    } u;
+    unsigned long long QuadPart;
+} ULARGE_INTEGER;
+typedef struct _FILETIME {
+    DWORD dwLowDateTime, dwHighDateTime;
+} FILETIME;
+typedef struct _WIN32_FILE_ATTRIBUTE_DATA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime, ftLastAccessTime, ftLastWriteTime;
+    DWORD nFileSizeHigh, nFileSizeLow;
+} WIN32_FILE_ATTRIBUTE_DATA;
+typedef enum _GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard } GET_FILEEX_INFO_LEVELS;
 typedef struct _OVERLAPPED {
     uintptr_t Internal;
     uintptr_t InternalHigh;
@@ -96,7 +112,9 @@ typedef struct _SYSTEMTIME {
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
+#define LOCKFILE_FAIL_IMMEDIATELY 1
 #define LOCKFILE_EXCLUSIVE_LOCK 2
+#define FILE_BEGIN 0
 #define MOVEFILE_REPLACE_EXISTING 1
 #define MAX_PATH 260
 #define MAKEINTRESOURCEA(i) ((LPCSTR)(uintptr_t)(WORD)(i))
@@ -104,7 +122,15 @@ typedef struct _SYSTEMTIME {
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD share, void* security, DWORD disposition, DWORD flags,
                    HANDLE pattern);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* read, OVERLAPPED* overlapped);
+// Reads and writes at the overlapped structure's offset when one is given.
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD size, DWORD* written, OVERLAPPED* overlapped);
 BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
+BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER to, LARGE_INTEGER* now, DWORD method);
+BOOL SetEndOfFile(HANDLE file);
+BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, void* data);
+BOOL GetDiskFreeSpaceExA(LPCSTR folder, ULARGE_INTEGER* available, ULARGE_INTEGER* total, ULARGE_INTEGER* free);
+DWORD GetTickCount(void);
+void Sleep(DWORD milliseconds);
 BOOL CloseHandle(HANDLE handle);
 BOOL LockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, OVERLAPPED* overlapped);
 BOOL UnlockFileEx(HANDLE file, DWORD reserved, DWORD low, DWORD high, OVERLAPPED* overlapped);
@@ -116,6 +142,10 @@ BOOL MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
 DWORD GetTempPathA(DWORD size, LPSTR buffer);
 UINT GetTempFileNameA(LPCSTR directory, LPCSTR prefix, UINT unique, LPSTR name);
 void GetLocalTime(SYSTEMTIME* time);
+// Called before every write the functions above make to a file (a write,
+// a copy, a rename, a truncation): a test ends the process there to see
+// what a kill at that moment leaves.
+extern void (*ShimBeforeWrite)(void);
 // No data module natively: the tool hands the library's own db_create in.
 HMODULE GetModuleHandleA(LPCSTR name);
 HMODULE LoadLibraryA(LPCSTR name);

@@ -1,0 +1,91 @@
+#include "account_file.h"
+
+#include "message_store.h"
+
+#include <db.h>
+
+namespace {
+
+CAccountFile::DbCreateFunction g_dbCreate;
+
+void DiscardLibraryMessage(const DB_ENV*, const char*, const char*) {}
+
+// Room kept beyond the change itself: a hash bucket that splits, a
+// directory that doubles and the pages the library rewrites with them.
+const unsigned long long kPagesMargin = 1024 * 1024;
+
+// Polling the lock instead of waiting in the kernel keeps the wait bounded;
+// the steps grow so that a long hold costs few wake-ups.
+bool LockWithin(HANDLE file, bool exclusive, DWORD timeLimitMs)
+{
+    const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+    const DWORD start = ::GetTickCount();
+    for (DWORD nap = 1;; nap = nap < 16 ? nap * 2 : nap) {
+        OVERLAPPED whole = {};
+        if (::LockFileEx(file, flags, 0, 1, 0, &whole)) return true;
+        if (::GetTickCount() - start >= timeLimitMs) return false;
+        ::Sleep(nap);
+    }
+}
+
+} // namespace
+
+CAccountFile::CAccountFile(const CString& directory) : m_strDirectory(directory), m_strPath(directory + "smsutilmsg.db")
+{
+}
+
+CAccountFile CAccountFile::Current() { return CAccountFile(AccountDataDir); }
+
+CAccountFile::DbCreateFunction CAccountFile::DbCreate()
+{
+    static DbCreateFunction fromDataModule = [] {
+        HMODULE module = ::GetModuleHandleA("hostdata.dll");
+        if (!module) module = ::LoadLibraryA("hostdata.dll");
+        return module ? reinterpret_cast<DbCreateFunction>(::GetProcAddress(module, MAKEINTRESOURCEA(1))) : nullptr;
+    }();
+    return g_dbCreate ? g_dbCreate : fromDataModule;
+}
+
+void CAccountFile::SetDbCreate(DbCreateFunction create) { g_dbCreate = create; }
+
+void CAccountFile::Quiet(DB* db)
+{
+    db->set_errcall(db, DiscardLibraryMessage);
+    db->set_errfile(db, nullptr);
+}
+
+bool CAccountFile::HasRoomFor(size_t bytes) const
+{
+    // The folder the file is in: the path up to its last separator, or the
+    // current directory's disk for a bare name.
+    const int separator = m_strPath.ReverseFind('\\') > m_strPath.ReverseFind('/') ? m_strPath.ReverseFind('\\')
+                                                                                   : m_strPath.ReverseFind('/');
+    const CString folder = separator < 0 ? CString() : m_strPath.Left(separator + 1);
+    ULARGE_INTEGER available = {};
+    if (!::GetDiskFreeSpaceExA(folder.IsEmpty() ? nullptr : (const char*)folder, &available, nullptr, nullptr))
+        return true; // a file system that cannot say is left to the write itself
+    return available.QuadPart >= bytes + kPagesMargin;
+}
+
+CAccountFile::Lock::Lock(const CAccountFile& file, bool exclusive, DWORD timeLimitMs)
+{
+    m_hFile = ::CreateFileA(file.LockPath(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (m_hFile == INVALID_HANDLE_VALUE) {
+        m_failure = STORE_FAILED;
+        return;
+    }
+    m_bHeld = LockWithin(m_hFile, exclusive, timeLimitMs);
+    if (!m_bHeld) m_failure = STORE_BUSY;
+}
+
+CAccountFile::Lock::~Lock()
+{
+    if (m_hFile == INVALID_HANDLE_VALUE) return;
+    if (m_bHeld) {
+        OVERLAPPED whole = {};
+        ::UnlockFileEx(m_hFile, 0, 1, 0, &whole);
+    }
+    ::CloseHandle(m_hFile);
+}

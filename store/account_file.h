@@ -1,0 +1,82 @@
+// The account's store file and everything that goes with it on disk: its
+// path, the names of the databases inside it, the lock that keeps processes
+// on one account apart, and the room left for a change. The store, its
+// journal, the log-in check and the history tool all reach the file through
+// this one object.
+#pragma once
+#include "afxstr.h"
+
+#include <windows.h>
+
+#include <string>
+
+struct __db;
+struct __db_env;
+
+// Why the last store operation of this process failed.
+enum StoreFailure {
+    STORE_OK = 0,
+    STORE_NO_SPACE = 1, // too little room left where the file lives: nothing was tried
+    STORE_BUSY = 2,     // another process held the file beyond the time limit
+    STORE_FAILED = 3,   // the library, the journal or the file itself failed
+};
+
+class CAccountFile {
+public:
+    typedef int (*DbCreateFunction)(struct __db** db, struct __db_env* environment, unsigned int flags);
+
+    // "smsutilmsg.db" in `directory`, which is taken as the host gives it:
+    // the name is appended without a separator.
+    explicit CAccountFile(const CString& directory);
+    // The logged-in account's, in AccountDataDir.
+    static CAccountFile Current();
+
+    const CString& Directory() const { return m_strDirectory; }
+    const CString& Path() const { return m_strPath; }
+    CString LockPath() const { return m_strPath + ".lock"; }
+    CString JournalPath() const { return m_strPath + ".journal"; }
+
+    static CString SignatureName(const CString& account) { return account + "sdata"; }
+    static CString HistoryName(const CString& account) { return account + "mdata"; }
+    static CString UnreadName(const CString& account) { return account + "umdata"; }
+
+    // The db_create handed in, else the host's data module's export number
+    // 1; nullptr when neither is there.
+    static DbCreateFunction DbCreate();
+    static void SetDbCreate(DbCreateFunction create);
+    // The library reports what it finds wrong on the standard error stream
+    // unless told otherwise; the store answers with results instead.
+    static void Quiet(struct __db* db);
+
+    // Whether the file system holding the file has room for a change of
+    // `bytes` and the pages the library may add for it. The library, given
+    // a page it cannot write, retries for ever: it is never asked to.
+    bool HasRoomFor(size_t bytes) const;
+
+    // How long an operation waits for another process's hold on the file
+    // before it gives up with STORE_BUSY: the GUI thread waits here.
+    static const DWORD kLockTimeLimitMs = 2000;
+
+    // Held from construction to destruction, shared by readers, exclusive
+    // for a change. Held() is false when the time limit passed or the lock
+    // file could not be made (a missing directory): the caller fails then.
+    class Lock {
+    public:
+        Lock(const CAccountFile& file, bool exclusive, DWORD timeLimitMs = kLockTimeLimitMs);
+        ~Lock();
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+        bool Held() const { return m_bHeld; }
+        // Why it is not held.
+        StoreFailure Failure() const { return m_failure; }
+
+    private:
+        HANDLE m_hFile = INVALID_HANDLE_VALUE;
+        bool m_bHeld = false;
+        StoreFailure m_failure = STORE_OK;
+    };
+
+private:
+    CString m_strDirectory;
+    CString m_strPath;
+};

@@ -1,0 +1,349 @@
+#include "store_journal.h"
+
+#include <db.h>
+
+#include <map>
+#include <vector>
+
+namespace {
+
+const char kMagic[8] = {'S', 'M', 'S', 'J', 'R', 'N', 'L', '1'};
+const int kHeaderSize = 24;
+const int kEntryHeaderSize = 8;
+// The snapshot was taken when there was no file: the journal starts from
+// nothing.
+const unsigned kFromNothing = 1;
+// A journal longer than this and than the file itself starts again from a
+// new snapshot: the copy is then paid for by as many bytes of changes.
+const long long kCheckpointBytes = 4 * 1024 * 1024;
+
+unsigned Crc32(const char* data, size_t size)
+{
+    static unsigned table[256];
+    static bool filled = false;
+    if (!filled) {
+        for (unsigned n = 0; n < 256; ++n) {
+            unsigned c = n;
+            for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            table[n] = c;
+        }
+        filled = true;
+    }
+    unsigned crc = 0xFFFFFFFFu;
+    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ static_cast<unsigned char>(data[i])) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+void PutLittle(std::string& out, unsigned long long value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
+}
+
+unsigned long long GetLittle(const char* in, int bytes)
+{
+    unsigned long long value = 0;
+    for (int i = 0; i < bytes; ++i)
+        value |= static_cast<unsigned long long>(static_cast<unsigned char>(in[i])) << (8 * i);
+    return value;
+}
+
+struct Header {
+    unsigned long long generation = 0;
+    unsigned flags = 0;
+};
+
+std::string EncodeHeader(const Header& header)
+{
+    std::string out(kMagic, sizeof kMagic);
+    PutLittle(out, header.generation, 8);
+    PutLittle(out, header.flags, 4);
+    PutLittle(out, Crc32(out.data(), out.size()), 4);
+    return out;
+}
+
+bool DecodeHeader(const std::string& bytes, Header& header)
+{
+    if (bytes.size() < kHeaderSize || bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0) return false;
+    if (GetLittle(&bytes[20], 4) != Crc32(bytes.data(), 20)) return false;
+    header.generation = GetLittle(&bytes[8], 8);
+    header.flags = static_cast<unsigned>(GetLittle(&bytes[16], 4));
+    return true;
+}
+
+struct Entry {
+    CStoreChange change;
+    char status = 0; // 0: the process ended before the library was done
+};
+
+// What follows the header, from `at`: the whole entries, and whether any
+// change did not end (no status, a torn one, or one given up part way).
+struct Entries {
+    std::vector<Entry> entries;
+    bool unfinished = false;
+};
+
+Entries ParseEntries(const std::string& bytes, size_t at)
+{
+    Entries parsed;
+    while (at < bytes.size()) {
+        if (bytes.size() - at < kEntryHeaderSize) break;
+        const size_t length = static_cast<size_t>(GetLittle(&bytes[at], 4));
+        const unsigned crc = static_cast<unsigned>(GetLittle(&bytes[at + 4], 4));
+        const size_t body = at + kEntryHeaderSize;
+        if (bytes.size() - body < length || Crc32(&bytes[body], length) != crc) break;
+        Entry entry;
+        if (!entry.change.Decode(bytes.substr(body, length))) break;
+        at = body + length;
+        if (at < bytes.size()) entry.status = bytes[at++];
+        if (entry.status != CStoreJournal::STATUS_DONE && entry.status != CStoreJournal::STATUS_ABORTED)
+            parsed.unfinished = true;
+        parsed.entries.push_back(entry);
+    }
+    // Bytes that are no whole entry: a process ended while appending.
+    if (at < bytes.size()) parsed.unfinished = true;
+    return parsed;
+}
+
+HANDLE OpenJournal(const CString& path, DWORD disposition)
+{
+    return ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+OVERLAPPED At(long long offset)
+{
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+// Reads and writes name their offset: the journal has no file position to
+// keep right between them.
+bool WriteAt(HANDLE file, long long offset, const std::string& bytes)
+{
+    OVERLAPPED at = At(offset);
+    DWORD written = 0;
+    return ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &at) && written == bytes.size();
+}
+
+bool ReadAt(HANDLE file, long long offset, std::string& bytes)
+{
+    OVERLAPPED at = At(offset);
+    DWORD read = 0;
+    return bytes.empty() ||
+           (::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, &at) && read == bytes.size());
+}
+
+long long SizeOf(HANDLE file)
+{
+    LARGE_INTEGER size = {};
+    return ::GetFileSizeEx(file, &size) ? size.QuadPart : -1;
+}
+
+// The bytes of an open file from `offset` to its end.
+bool ReadFrom(HANDLE file, long long offset, std::string& bytes)
+{
+    const long long size = SizeOf(file);
+    if (size < 0) return false;
+    bytes.assign(static_cast<size_t>(size > offset ? size - offset : 0), '\0');
+    return ReadAt(file, offset, bytes);
+}
+
+bool ReadWhole(const CString& path, std::string& bytes)
+{
+    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool ok = ReadFrom(file, 0, bytes);
+    ::CloseHandle(file);
+    return ok;
+}
+
+CString SnapshotPath(const CAccountFile& file, unsigned long long generation)
+{
+    CString path;
+    path.Format("%s.snapshot-%llu", (const char*)file.Path(), generation);
+    return path;
+}
+
+bool Exists(const CString& path) { return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// Where this process's last change to a journal ended, so that the next one
+// reads only what other processes appended since.
+struct KnownEnd {
+    unsigned long long generation = 0;
+    long long end = 0;
+};
+std::map<std::string, KnownEnd> g_knownEnds;
+
+// Makes the changes in `entries` that were not given up, on the file at
+// `path`: one handle per database in turn, each database's changes in their
+// order (changes to different databases do not depend on each other).
+bool Replay(const CString& path, const std::vector<Entry>& entries)
+{
+    std::vector<std::string> order;
+    std::map<std::string, std::vector<const CStoreChange*>> byDatabase;
+    for (const Entry& entry : entries) {
+        if (entry.status == CStoreJournal::STATUS_ABORTED || entry.status == CStoreJournal::STATUS_TORN) continue;
+        auto& changes = byDatabase[entry.change.database];
+        if (changes.empty()) order.push_back(entry.change.database);
+        changes.push_back(&entry.change);
+    }
+    CAccountFile::DbCreateFunction create = CAccountFile::DbCreate();
+    for (const std::string& database : order) {
+        const std::vector<const CStoreChange*>& changes = byDatabase[database];
+        DB* db = nullptr;
+        if (!create || create(&db, nullptr, 0) != 0 || !db) return false;
+        CAccountFile::Quiet(db);
+        DBC* cursor = nullptr;
+        bool ok = (!changes.front()->duplicates || db->set_flags(db, DB_DUP) == 0) &&
+                  db->open(db, nullptr, path, database.c_str(), DB_HASH, DB_CREATE, 0600) == 0 &&
+                  db->cursor(db, nullptr, &cursor, 0) == 0;
+        for (size_t i = 0; ok && i < changes.size(); ++i) ok = changes[i]->Apply(cursor);
+        if (cursor) cursor->c_close(cursor);
+        ok = db->close(db, 0) == 0 && ok;
+        if (!ok) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CStoreJournal::CStoreJournal(const CAccountFile& file) : m_file(file) {}
+
+CStoreJournal::~CStoreJournal()
+{
+    if (m_hJournal != INVALID_HANDLE_VALUE) ::CloseHandle(m_hJournal);
+}
+
+bool CStoreJournal::Open()
+{
+    // At most: start a journal, then make the file again after another
+    // process's unfinished change, then open.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        m_hJournal = OpenJournal(m_file.JournalPath(), OPEN_EXISTING);
+        std::string header(kHeaderSize, '\0');
+        Header fields;
+        if (m_hJournal == INVALID_HANDLE_VALUE || !ReadAt(m_hJournal, 0, header) || !DecodeHeader(header, fields)) {
+            if (m_hJournal != INVALID_HANDLE_VALUE) ::CloseHandle(m_hJournal);
+            m_hJournal = INVALID_HANDLE_VALUE;
+            if (!Checkpoint(m_file)) return false;
+            continue;
+        }
+        // Only what other processes appended since this one's last change
+        // is read: normally nothing.
+        const KnownEnd known = g_knownEnds[(const char*)m_file.Path()];
+        const long long size = SizeOf(m_hJournal);
+        const bool sameJournal = known.generation == fields.generation && known.end >= kHeaderSize && known.end <= size;
+        std::string appended;
+        if (size >= kHeaderSize && ReadFrom(m_hJournal, sameJournal ? known.end : kHeaderSize, appended) &&
+            !ParseEntries(appended, 0).unfinished) {
+            m_nGeneration = fields.generation;
+            m_nEnd = size;
+            g_knownEnds[(const char*)m_file.Path()] = {m_nGeneration, m_nEnd};
+            return true;
+        }
+        ::CloseHandle(m_hJournal);
+        m_hJournal = INVALID_HANDLE_VALUE;
+        if (Recover(m_file) == RECOVERY_FAILED) return false;
+    }
+    return false;
+}
+
+bool CStoreJournal::Append(const CStoreChange& change)
+{
+    const std::string body = change.Encode();
+    std::string entry;
+    PutLittle(entry, body.size(), 4);
+    PutLittle(entry, Crc32(body.data(), body.size()), 4);
+    entry += body;
+    if (WriteAt(m_hJournal, m_nEnd, entry)) {
+        m_nAppended = m_nEnd + static_cast<long long>(entry.size());
+        return true;
+    }
+    // A part of an entry would read as a process that ended mid-change.
+    LARGE_INTEGER end;
+    end.QuadPart = m_nEnd;
+    if (::SetFilePointerEx(m_hJournal, end, nullptr, FILE_BEGIN)) ::SetEndOfFile(m_hJournal);
+    return false;
+}
+
+void CStoreJournal::End(Status status)
+{
+    if (m_nAppended < 0) return;
+    // Without its status the change reads as unfinished, and the next
+    // change or log-in makes the file again: nothing is lost either way.
+    if (WriteAt(m_hJournal, m_nAppended, std::string(1, static_cast<char>(status)))) {
+        m_nEnd = m_nAppended + 1;
+        g_knownEnds[(const char*)m_file.Path()] = {m_nGeneration, m_nEnd};
+    }
+    m_nAppended = -1;
+    ::CloseHandle(m_hJournal);
+    m_hJournal = INVALID_HANDLE_VALUE;
+    if (status == STATUS_TORN) {
+        Recover(m_file);
+        return;
+    }
+    if (m_nEnd < kCheckpointBytes) return;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (::GetFileAttributesExA(m_file.Path(), GetFileExInfoStandard, &data) &&
+        (static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow) > m_nEnd)
+        return;
+    Checkpoint(m_file);
+}
+
+CStoreJournal::Recovery CStoreJournal::Recover(const CAccountFile& file)
+{
+    std::string bytes;
+    Header header;
+    if (!ReadWhole(file.JournalPath(), bytes) || !DecodeHeader(bytes, header)) return RECOVERY_NONE;
+    const Entries parsed = ParseEntries(bytes, kHeaderSize);
+    if (!parsed.unfinished) return RECOVERY_NONE;
+    const CString rebuild = file.Path() + ".rebuild";
+    ::DeleteFileA(rebuild);
+    if (!(header.flags & kFromNothing) && !::CopyFileA(SnapshotPath(file, header.generation), rebuild, FALSE))
+        return RECOVERY_FAILED;
+    if (!Replay(rebuild, parsed.entries)) {
+        ::DeleteFileA(rebuild);
+        return RECOVERY_FAILED;
+    }
+    // Nothing to make and nothing there before: there is no file.
+    if (!Exists(rebuild)) {
+        ::DeleteFileA(file.Path());
+    } else if (!::MoveFileExA(rebuild, file.Path(), MOVEFILE_REPLACE_EXISTING)) {
+        ::DeleteFileA(rebuild);
+        return RECOVERY_FAILED;
+    }
+    // Until the new snapshot stands, the old pair makes the same file again.
+    Checkpoint(file);
+    return RECOVERY_REBUILT;
+}
+
+bool CStoreJournal::Checkpoint(const CAccountFile& file)
+{
+    std::string bytes;
+    Header old;
+    const bool hadJournal = ReadWhole(file.JournalPath(), bytes) && DecodeHeader(bytes, old);
+    Header fresh;
+    fresh.generation = hadJournal ? old.generation + 1 : 1;
+    const CString snapshot = SnapshotPath(file, fresh.generation);
+    if (!Exists(file.Path())) {
+        fresh.flags = kFromNothing;
+    } else if (!::CopyFileA(file.Path(), snapshot, FALSE)) {
+        ::DeleteFileA(snapshot);
+        return false;
+    }
+    const CString fresher = file.JournalPath() + ".new";
+    HANDLE journal = OpenJournal(fresher, CREATE_ALWAYS);
+    const bool written = journal != INVALID_HANDLE_VALUE && WriteAt(journal, 0, EncodeHeader(fresh));
+    if (journal != INVALID_HANDLE_VALUE) ::CloseHandle(journal);
+    if (!written || !::MoveFileExA(fresher, file.JournalPath(), MOVEFILE_REPLACE_EXISTING)) {
+        ::DeleteFileA(fresher);
+        ::DeleteFileA(snapshot);
+        return false;
+    }
+    if (hadJournal) ::DeleteFileA(SnapshotPath(file, old.generation));
+    g_knownEnds[(const char*)file.Path()] = {fresh.generation, kHeaderSize};
+    return true;
+}
