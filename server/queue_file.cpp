@@ -77,12 +77,14 @@ Kind ReadRecord(const std::string& bytes, size_t at, size_t& size, QueuedText& i
     return Kind::kAccept;
 }
 
-bool WriteAll(int fd, const std::string& bytes)
+// False with errno set; a write that takes nothing counts as a full disk.
+bool WriteAll(const DiskCalls& disk, int fd, const std::string& bytes)
 {
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = disk.write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = ENOSPC;
         if (n <= 0) return false;
         done += static_cast<size_t>(n);
     }
@@ -100,10 +102,8 @@ std::string Directory(const std::string& path)
 
 QueueFile::~QueueFile()
 {
-    if (m_fd >= 0) {
-        Sync();
-        close(m_fd);
-    }
+    Sync();
+    if (m_fd >= 0) close(m_fd);
 }
 
 std::string QueueFile::EncodeAccept(const QueuedText& item)
@@ -164,6 +164,7 @@ std::map<uint64_t, QueuedText> QueueFile::Parse(const std::string& bytes, std::v
 bool QueueFile::Open(const std::string& path, std::vector<std::string>& report, std::string& error)
 {
     m_path = path;
+    m_reopenable = false;
     std::string bytes;
     const int in = open(path.c_str(), O_RDONLY);
     if (in < 0 && errno != ENOENT) {
@@ -209,24 +210,26 @@ bool QueueFile::Open(const std::string& path, std::vector<std::string>& report, 
     return Rewrite(error);
 }
 
-bool QueueFile::Rewrite(std::string& error)
+bool QueueFile::Rewrite(std::string& error) { return Replace(error) && Reopen(error); }
+
+bool QueueFile::Replace(std::string& error)
 {
     const std::string temporary = m_path + ".new";
     unlink(temporary.c_str());
-    const int out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int out = m_disk.open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (out < 0) {
         error = "cannot write " + temporary + ": " + strerror(errno);
         return false;
     }
     std::string bytes(kMagic, sizeof kMagic);
     for (const auto& entry : m_pending) bytes += EncodeAccept(entry.second);
-    if (fchmod(out, 0600) != 0 || !WriteAll(out, bytes) || fsync(out) != 0) {
-        error = "cannot write " + temporary + ": " + strerror(errno);
-        close(out);
+    const bool written = fchmod(out, 0600) == 0 && WriteAll(m_disk, out, bytes) && fsync(out) == 0;
+    const int writeError = errno;
+    if (close(out) != 0 || !written) {
+        error = "cannot write " + temporary + ": " + strerror(written ? errno : writeError);
         unlink(temporary.c_str());
         return false;
     }
-    close(out);
     if (rename(temporary.c_str(), m_path.c_str()) != 0) {
         error = "cannot replace " + m_path + ": " + strerror(errno);
         unlink(temporary.c_str());
@@ -237,15 +240,26 @@ bool QueueFile::Rewrite(std::string& error)
         fsync(directory);
         close(directory);
     }
-    const int fd = open(m_path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) {
-        error = "cannot open " + m_path + ": " + strerror(errno);
+    // What was open is now an unlinked file: an append to it would be taken
+    // for kept and be gone, so nothing may go there any more.
+    if (m_fd >= 0) close(m_fd);
+    m_fd = -1;
+    m_reopenable = true;
+    m_finished = 0;
+    m_compactAfter = kCompactAfter;
+    m_dirty = false;
+    return true;
+}
+
+bool QueueFile::Reopen(std::string& error)
+{
+    m_fd = m_disk.open(m_path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC, 0);
+    if (m_fd < 0) {
+        error = m_path + " cannot be opened again after compacting it: " + strerror(errno) +
+                "; new texts are refused until it can be";
         return false;
     }
-    if (m_fd >= 0) close(m_fd);
-    m_fd = fd;
-    m_finished = 0;
-    m_dirty = false;
+    m_length = lseek(m_fd, 0, SEEK_END);
     return true;
 }
 
@@ -258,12 +272,25 @@ std::vector<QueuedText> QueueFile::Pending() const
 
 bool QueueFile::Append(const std::string& record)
 {
-    if (m_fd < 0) return false;
+    std::string error = "the queue file " + m_path + " is not open";
+    if (m_fd < 0 && !(m_reopenable && Reopen(error))) {
+        m_report.push_back(error);
+        return false;
+    }
     // One write per record: a kill leaves a record whole or not at all, and
     // only a crash of the machine can cut one, which the checksum catches.
-    if (!WriteAll(m_fd, record)) return false;
-    m_dirty = true;
-    return true;
+    if (WriteAll(m_disk, m_fd, record)) {
+        m_length += static_cast<off_t>(record.size());
+        m_dirty = true;
+        return true;
+    }
+    error = "cannot write " + m_path + ": " + strerror(errno);
+    // A full disk can take part of a record. Left there, it would stand
+    // between the sound records and the next appends as damage.
+    if (ftruncate(m_fd, m_length) != 0)
+        error += "; the part written stays at its end, where reading skips it: " + std::string(strerror(errno));
+    m_report.push_back(error);
+    return false;
 }
 
 bool QueueFile::Accept(QueuedText& item)
@@ -281,22 +308,46 @@ bool QueueFile::Accept(QueuedText& item)
 bool QueueFile::Done(uint64_t id)
 {
     if (!m_pending.erase(id)) return false;
-    if (!Append(EncodeDone(id))) return false;
-    ++m_finished;
-    if (m_finished > 1024 && m_finished > 2 * m_pending.size()) {
-        std::string ignored;
-        Sync();
-        Rewrite(ignored);
+    if (!Append(EncodeDone(id))) {
+        m_report.push_back("text #" + std::to_string(id) +
+                           " was handed over but that is not recorded: it goes out again if smsd restarts before "
+                           "the file is next compacted");
+        return false;
     }
+    ++m_finished;
+    if (m_finished > m_compactAfter && m_finished > 2 * m_pending.size()) Compact();
     return true;
+}
+
+void QueueFile::Compact()
+{
+    Sync();
+    std::string error;
+    if (!Replace(error)) {
+        m_compactAfter = m_finished + kCompactAfter;
+        m_report.push_back("cannot compact the file, which stays as it was: " + error);
+    } else if (!Reopen(error)) {
+        m_report.push_back(error);
+    }
 }
 
 void QueueFile::Sync()
 {
-    if (m_fd >= 0 && m_dirty) {
-        fdatasync(m_fd);
-        m_dirty = false;
-    }
+    if (m_fd < 0 || !m_dirty) return;
+    m_dirty = false;
+    if (m_disk.sync(m_fd) == 0) return;
+    // After a failed sync the kernel may forget the pages it could not
+    // write: only a file written anew from memory is sure to hold them.
+    const std::string line = "cannot sync " + m_path + ": " + strerror(errno);
+    std::string error;
+    m_report.push_back(line + (Rewrite(error) ? "; it was written anew" : "; writing it anew failed too: " + error));
+}
+
+std::vector<std::string> QueueFile::TakeReport()
+{
+    std::vector<std::string> report;
+    report.swap(m_report);
+    return report;
 }
 
 } // namespace smsd

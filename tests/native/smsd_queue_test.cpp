@@ -11,7 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -21,6 +23,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 
 using namespace switchproto;
 using smsd::QueueFile;
@@ -212,6 +215,56 @@ TEST(QueueFileTest, RandomDamageNeverCrashesAndNeverChangesAText)
         ASSERT_TRUE(queue.Open(path, report, error)) << "round " << round << ": " << error;
         for (const QueuedText& item : queue.Pending())
             EXPECT_EQ(1u, written.count(item.text)) << "round " << round << " read a text never written: " << item.text;
+    }
+}
+
+// Whatever the disk does, a text is in the file exactly when Accept said so,
+// the file stays sound for the appends after the fault, and the fault is
+// reported.
+TEST(QueueFileTest, AFailingDiskLosesNoTextItTookAndDamagesNothing)
+{
+    const size_t doneRecord = QueueFile::EncodeDone(1).size();
+    const struct { const char* what; size_t room; bool failReopen, failSync, deliverFirst; const char *kept, *said; } cases[] = {
+        {"room for part of a record", 10, false, false, false, "a,b,d", "No space left on device"},
+        {"no room to record a delivery", 0, false, false, true, "a,b,d", "goes out again"},
+        {"room for a delivery, not for compacting", doneRecord, false, false, true, "b,d", "stays as it was"},
+        {"no open after compacting", SIZE_MAX, true, false, true, "b,d", "cannot be opened again"},
+        {"a sync fails", SIZE_MAX, false, true, false, "a,b,c,d", "written anew"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.what);
+        size_t room = SIZE_MAX;
+        bool failReopen = false, failSync = false;
+        smsd::DiskCalls disk;
+        disk.write = [&](int fd, const void* data, size_t size) {
+            size = std::min(size, room);
+            room -= size;
+            return size ? write(fd, data, size) : (errno = ENOSPC, -1);
+        };
+        disk.open = [&, real = disk.open](const char* path, int flags, mode_t mode) {
+            return failReopen && (flags & O_APPEND) ? (errno = EMFILE, -1) : real(path, flags, mode);
+        };
+        disk.sync = [&](int fd) { return failSync ? (errno = EIO, -1) : fdatasync(fd); };
+        TempDir dir;
+        QueueFile queue(disk), reread;
+        std::vector<std::string> report;
+        std::string error;
+        ASSERT_TRUE(queue.Open(dir.path + "/queue", report, error)) << error;
+        QueuedText a = Text(10001, "a"), b = Text(10001, "b"), c = Text(10001, "c"), d = Text(10001, "d"), x = a;
+        ASSERT_TRUE(queue.Accept(a) && queue.Accept(b));
+        for (size_t i = 0; i < QueueFile::kCompactAfter; ++i) // one delivery short of compacting
+            ASSERT_TRUE(queue.Accept(x) && queue.Done(x.id));
+        std::tie(room, failReopen, failSync) = std::make_tuple(row.room, row.failReopen, row.failSync);
+        if (row.deliverFirst) queue.Done(a.id);
+        EXPECT_EQ(strchr(row.kept, 'c') != nullptr, queue.Accept(c));
+        queue.Sync();
+        const std::string said = Lines(queue.TakeReport());
+        EXPECT_NE(std::string::npos, said.find(row.said)) << said;
+        std::tie(room, failReopen, failSync) = std::make_tuple(SIZE_MAX, false, false);
+        EXPECT_TRUE(queue.Accept(d));
+        ASSERT_TRUE(reread.Open(dir.path + "/queue", report, error)) << error;
+        EXPECT_TRUE(report.empty()) << Lines(report);
+        EXPECT_EQ(row.kept, Texts(reread.Pending()));
     }
 }
 
