@@ -33,11 +33,13 @@ public:
     class Session;
 
     Impl(const AccountDirectory& directory, ServerOptions options)
-        : m_directory(directory), m_options(std::move(options)), m_acceptor(m_io), m_tick(m_io)
+        : m_directory(directory), m_options(std::move(options)), m_acceptor(m_io), m_tick(m_io),
+          m_queue(m_options.queueDisk)
     {
         if (!m_options.clock) m_options.clock = [] { return time(nullptr); };
         m_reasonUnknown = Utf8ToGbk("对方号码不存在");
         m_reasonNoService = Utf8ToGbk("对方没有开通短信服务");
+        m_reasonNoRoom = Utf8ToGbk("服务器暂时无法保存短信，请稍后再发");
     }
 
     bool Listen(std::string& error);
@@ -79,9 +81,15 @@ private:
     // Sends a text that the server starts, now or when its account logs in.
     void DeliverText(const QueuedText& item);
     // Takes on a text: into the queue file first, then to its recipient.
-    void Take(uint32_t account, uint32_t caller, const std::string& text, time_t due);
+    // False, with nothing sent, when the queue file cannot keep the text; a
+    // notice, which answers a sender who is online, goes out all the same,
+    // from memory only.
+    bool Take(uint32_t account, uint32_t caller, const std::string& text, time_t due, bool notice = false);
+    // Gives the text its id and its record in the queue file, if there is one.
+    bool Journal(QueuedText& item);
     void Relay(uint32_t sender, const SendRequest& request);
     void SyncSoon();
+    void LogQueueReport();
 
     const AccountDirectory& m_directory;
     ServerOptions m_options;
@@ -93,6 +101,7 @@ private:
     std::mutex m_logMutex;
     std::string m_reasonUnknown;
     std::string m_reasonNoService;
+    std::string m_reasonNoRoom;
 
     std::map<uint32_t, std::weak_ptr<Session>> m_online;
     // account -> texts for it by id, which is the order in which they were taken on
@@ -466,7 +475,7 @@ void SmsServer::Impl::Relay(uint32_t sender, const SendRequest& request)
     const DirectoryAccount* entry = m_directory.Find(recipient);
     if (!entry || !entry->knownToServer || !HasService(entry)) {
         const std::string& reason = (!entry || !entry->knownToServer) ? m_reasonUnknown : m_reasonNoService;
-        Take(sender, recipient, UndeliveredNotice(request.recipient, reason), 0);
+        Take(sender, recipient, UndeliveredNotice(request.recipient, reason), 0, true);
         return;
     }
     const std::string text = IncomingMessage(std::to_string(sender), request.text);
@@ -479,7 +488,8 @@ void SmsServer::Impl::Relay(uint32_t sender, const SendRequest& request)
     }
     if (due > m_options.clock()) Log("hold for " + std::to_string(recipient) + " until " + request.time);
     else due = 0;
-    Take(recipient, sender, text, due);
+    if (!Take(recipient, sender, text, due))
+        Take(sender, recipient, UndeliveredNotice(request.recipient, m_reasonNoRoom), 0, true);
 }
 
 // A text is taken on once its record is in the queue file, and done once the
@@ -491,24 +501,45 @@ void SmsServer::Impl::Relay(uint32_t sender, const SendRequest& request)
 // repeats that text once. Bytes that the sender's link carried but smsd had
 // not read when it died were never taken on: the protocol gives the sender
 // no answer to a send request, so nobody can tell it that they were lost.
-void SmsServer::Impl::Take(uint32_t account, uint32_t caller, const std::string& text, time_t due)
+bool SmsServer::Impl::Take(uint32_t account, uint32_t caller, const std::string& text, time_t due, bool notice)
 {
     QueuedText item;
     item.recipient = account;
     item.caller = caller;
     item.due = due;
     item.text = text;
-    if (m_queue.IsOpen()) {
-        if (!m_queue.Accept(item)) Log("queue file " + m_queue.Path() + ": cannot append; text #" +
-                                       std::to_string(item.id) + " is kept in memory only");
-        SyncSoon();
-    } else {
-        item.id = ++m_memoryId;
+    if (!Journal(item)) {
+        const std::string what = " #" + std::to_string(item.id) + " for " + std::to_string(account) + " from " +
+                                 std::to_string(caller) + ": " + Printable(text);
+        if (!notice) {
+            Log("refuse" + what + " (the queue file cannot keep it)");
+            return false;
+        }
+        // A failed Accept still gave the notice an id that no other text has.
+        Log("notice kept in memory only" + what);
     }
     Log("accept #" + std::to_string(item.id) + " for " + std::to_string(account) + " from " + std::to_string(caller) +
         ": " + Printable(text));
     if (due) m_scheduled.emplace(due, item);
     else DeliverText(item);
+    return true;
+}
+
+bool SmsServer::Impl::Journal(QueuedText& item)
+{
+    if (m_options.queueFile.empty()) {
+        item.id = ++m_memoryId;
+        return true;
+    }
+    const bool kept = m_queue.Accept(item);
+    LogQueueReport();
+    SyncSoon();
+    return kept;
+}
+
+void SmsServer::Impl::LogQueueReport()
+{
+    for (const std::string& line : m_queue.TakeReport()) Log("queue file " + m_queue.Path() + ": " + line);
 }
 
 void SmsServer::Impl::SyncSoon()
@@ -519,13 +550,15 @@ void SmsServer::Impl::SyncSoon()
     asio::post(m_io, [this] {
         m_syncPosted = false;
         m_queue.Sync();
+        LogQueueReport();
     });
 }
 
 void SmsServer::Impl::OnWritten(const QueuedText& item)
 {
-    if (m_queue.IsOpen()) {
+    if (!m_options.queueFile.empty()) {
         m_queue.Done(item.id);
+        LogQueueReport();
         SyncSoon();
     }
     Log("delivered #" + std::to_string(item.id) + " to " + std::to_string(item.recipient));

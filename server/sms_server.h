@@ -2,6 +2,7 @@
 // messages to each other; the server relays, queues and schedules them.
 #pragma once
 #include "account_directory.h"
+#include "queue_file.h"
 
 #include <cstdint>
 #include <ctime>
@@ -22,6 +23,7 @@ struct ServerOptions {
     // The journal of texts taken on and not yet handed over; empty: they are
     // kept in memory only, and a restart loses them.
     std::string queueFile;
+    DiskCalls queueDisk;                // how the queue file writes; tests make it fail
 };
 
 class SmsServer {
