@@ -13,6 +13,17 @@ void DiscardLibraryMessage(const DB_ENV*, const char*, const char*) {}
 // Room kept beyond the change itself: a hash bucket that splits, a
 // directory that doubles and the pages the library rewrites with them.
 const unsigned long long kPagesMargin = 1024 * 1024;
+// Asking the file system costs as much as a tenth of a change under Wine:
+// a reading with this much room to spare stands for a second.
+const unsigned long long kPlentyOfRoom = 64 * 1024 * 1024;
+const DWORD kRoomReadingMs = 1000;
+
+struct RoomReading {
+    CString folder;
+    DWORD taken = 0;
+    unsigned long long available = 0;
+};
+RoomReading g_room;
 
 // Polling the lock instead of waiting in the kernel keeps the wait bounded;
 // the steps grow so that a long hold costs few wake-ups.
@@ -61,9 +72,15 @@ bool CAccountFile::HasRoomFor(size_t bytes) const
     const int separator = m_strPath.ReverseFind('\\') > m_strPath.ReverseFind('/') ? m_strPath.ReverseFind('\\')
                                                                                    : m_strPath.ReverseFind('/');
     const CString folder = separator < 0 ? CString() : m_strPath.Left(separator + 1);
+    const DWORD now = ::GetTickCount();
+    if (g_room.folder == folder && now - g_room.taken < kRoomReadingMs && g_room.available >= kPlentyOfRoom + bytes)
+        return true;
     ULARGE_INTEGER available = {};
     if (!::GetDiskFreeSpaceExA(folder.IsEmpty() ? nullptr : (const char*)folder, &available, nullptr, nullptr))
         return true; // a file system that cannot say is left to the write itself
+    g_room.folder = folder;
+    g_room.taken = now;
+    g_room.available = available.QuadPart;
     return available.QuadPart >= bytes + kPagesMargin;
 }
 

@@ -59,13 +59,14 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    bool Open(const CString& path, const CString& name, bool duplicates, bool create)
+    // DB_RDONLY to read, 0 to change what is there, DB_CREATE to add.
+    bool Open(const CString& path, const CString& name, bool duplicates, u_int32_t mode)
     {
         CAccountFile::DbCreateFunction createDb = CAccountFile::DbCreate();
         if (!createDb || createDb(&m_db, nullptr, 0) != 0 || !m_db) return false;
         CAccountFile::Quiet(m_db);
         if ((duplicates && m_db->set_flags(m_db, DB_DUP) != 0) ||
-            m_db->open(m_db, nullptr, path, name, DB_HASH, create ? DB_CREATE : DB_RDONLY, 0600) != 0 ||
+            m_db->open(m_db, nullptr, path, name, DB_HASH, mode, 0600) != 0 ||
             m_db->cursor(m_db, nullptr, &m_cursor, 0) != 0) {
             m_cursor = nullptr;
             Close();
@@ -97,7 +98,7 @@ public:
         if (!m_lock.Held())
             Failed(m_lock.Failure());
         else
-            m_bReady = m_session.Open(file.Path(), name, duplicates, false);
+            m_bReady = m_session.Open(file.Path(), name, duplicates, DB_RDONLY);
     }
     bool Ready() const { return m_bReady; }
     DBC* Cursor() const { return m_session.Cursor(); }
@@ -128,7 +129,7 @@ public:
     // A database that is there, for a change that depends on what it holds.
     DBC* OpenExisting(const CString& database, bool duplicates)
     {
-        return m_session.Open(m_file.Path(), database, duplicates, false) ? m_session.Cursor() : nullptr;
+        return m_session.Open(m_file.Path(), database, duplicates, 0) ? m_session.Cursor() : nullptr;
     }
 
     // Journals the change, then makes it in the database opened before or,
@@ -140,7 +141,7 @@ public:
             return false;
         }
         const bool opened =
-            m_session.Cursor() || m_session.Open(m_file.Path(), change.database.c_str(), change.duplicates, true);
+            m_session.Cursor() || m_session.Open(m_file.Path(), change.database.c_str(), change.duplicates, DB_CREATE);
         const bool made = opened && change.Apply(m_session.Cursor());
         // Written out even when the change failed: the library may have
         // changed pages on the way.
