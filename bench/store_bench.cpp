@@ -183,13 +183,18 @@ void Measure(int records, const std::string& file)
              Bare bare("10001mdata", true, DB_RDONLY);
              DBT key = Entry("20000", 5);
              DBT value = Entry(nullptr, 0);
-             if (bare.cursor->c_get(bare.cursor, &key, &value, DB_SET) != 0) return;
-             for (int n = 0;;) {
-                 CSmsRecord each;
-                 CByteReader reader(value.data, static_cast<int>(value.size));
-                 each.Load(reader);
-                 if (++n == 100 || bare.cursor->c_get(bare.cursor, &key, &value, DB_NEXT_DUP) != 0) break;
+             // The records as the caller gets them, on a list it frees.
+             std::list<CSmsRecord*> listed;
+             if (bare.cursor->c_get(bare.cursor, &key, &value, DB_SET) == 0) {
+                 for (int n = 0;;) {
+                     CSmsRecord* each = new CSmsRecord;
+                     CByteReader reader(value.data, static_cast<int>(value.size));
+                     each->Load(reader);
+                     listed.push_front(each);
+                     if (++n == 100 || bare.cursor->c_get(bare.cursor, &key, &value, DB_NEXT_DUP) != 0) break;
+                 }
              }
+             for (CSmsRecord* each : listed) delete each;
          }},
     };
     WIN32_FILE_ATTRIBUTE_DATA size = {};

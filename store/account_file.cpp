@@ -25,6 +25,37 @@ struct RoomReading {
 };
 RoomReading g_room;
 
+// The lock's byte: beyond any journal, so that reading and writing the
+// journal's bytes never meets it.
+const DWORD kLockOffsetHigh = 0x40000000;
+
+// The one journal this process has open, for the account file it works on.
+struct OpenJournal {
+    CString path;
+    HANDLE handle = INVALID_HANDLE_VALUE;
+};
+OpenJournal g_journal;
+
+// A handle whose file was deleted or replaced under it (by hand, or a test
+// clearing its folder) no longer names the journal at its path: the file at
+// the path then differs in size or in when it was last written.
+bool StillAtPath(HANDLE handle, const CString& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA named;
+    BY_HANDLE_FILE_INFORMATION open;
+    return ::GetFileAttributesExA(path, GetFileExInfoStandard, &named) && ::GetFileInformationByHandle(handle, &open) &&
+           named.nFileSizeLow == open.nFileSizeLow && named.nFileSizeHigh == open.nFileSizeHigh &&
+           named.ftLastWriteTime.dwLowDateTime == open.ftLastWriteTime.dwLowDateTime &&
+           named.ftLastWriteTime.dwHighDateTime == open.ftLastWriteTime.dwHighDateTime;
+}
+
+OVERLAPPED LockRange()
+{
+    OVERLAPPED range = {};
+    range.OffsetHigh = kLockOffsetHigh;
+    return range;
+}
+
 // Polling the lock instead of waiting in the kernel keeps the wait bounded;
 // the steps grow so that a long hold costs few wake-ups.
 bool LockWithin(HANDLE file, bool exclusive, DWORD timeLimitMs)
@@ -32,8 +63,8 @@ bool LockWithin(HANDLE file, bool exclusive, DWORD timeLimitMs)
     const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
     const DWORD start = ::GetTickCount();
     for (DWORD nap = 1;; nap = nap < 16 ? nap * 2 : nap) {
-        OVERLAPPED whole = {};
-        if (::LockFileEx(file, flags, 0, 1, 0, &whole)) return true;
+        OVERLAPPED range = LockRange();
+        if (::LockFileEx(file, flags, 0, 1, 0, &range)) return true;
         if (::GetTickCount() - start >= timeLimitMs) return false;
         ::Sleep(nap);
     }
@@ -84,11 +115,22 @@ bool CAccountFile::HasRoomFor(size_t bytes) const
     return available.QuadPart >= bytes + kPagesMargin;
 }
 
+HANDLE CAccountFile::Journal() const
+{
+    const CString path = JournalPath();
+    if (g_journal.handle != INVALID_HANDLE_VALUE && g_journal.path == path && StillAtPath(g_journal.handle, path))
+        return g_journal.handle;
+    if (g_journal.handle != INVALID_HANDLE_VALUE) ::CloseHandle(g_journal.handle);
+    g_journal.path = path;
+    g_journal.handle =
+        ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return g_journal.handle;
+}
+
 CAccountFile::Lock::Lock(const CAccountFile& file, bool exclusive, DWORD timeLimitMs)
 {
-    m_hFile = ::CreateFileA(file.LockPath(), GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_hFile = file.Journal();
     if (m_hFile == INVALID_HANDLE_VALUE) {
         m_failure = STORE_FAILED;
         return;
@@ -99,10 +141,7 @@ CAccountFile::Lock::Lock(const CAccountFile& file, bool exclusive, DWORD timeLim
 
 CAccountFile::Lock::~Lock()
 {
-    if (m_hFile == INVALID_HANDLE_VALUE) return;
-    if (m_bHeld) {
-        OVERLAPPED whole = {};
-        ::UnlockFileEx(m_hFile, 0, 1, 0, &whole);
-    }
-    ::CloseHandle(m_hFile);
+    if (!m_bHeld) return;
+    OVERLAPPED range = LockRange();
+    ::UnlockFileEx(m_hFile, 0, 1, 0, &range);
 }

@@ -33,7 +33,6 @@ public:
 
     const CString& Directory() const { return m_strDirectory; }
     const CString& Path() const { return m_strPath; }
-    CString LockPath() const { return m_strPath + ".lock"; }
     CString JournalPath() const { return m_strPath + ".journal"; }
 
     static CString SignatureName(const CString& account) { return account + "sdata"; }
@@ -57,9 +56,17 @@ public:
     // before it gives up with STORE_BUSY: the GUI thread waits here.
     static const DWORD kLockTimeLimitMs = 2000;
 
+    // The journal beside the file, opened (and made) on first use and kept
+    // open while the process works on this account: every operation locks
+    // it and a change writes to it, and opening it each time would cost as
+    // much as a tenth of a change under Wine. INVALID_HANDLE_VALUE where it
+    // cannot be made (a missing directory).
+    HANDLE Journal() const;
+
     // Held from construction to destruction, shared by readers, exclusive
-    // for a change. Held() is false when the time limit passed or the lock
-    // file could not be made (a missing directory): the caller fails then.
+    // for a change: a range of the journal far beyond its bytes. Held() is
+    // false when the time limit passed or the journal could not be made:
+    // the caller fails then.
     class Lock {
     public:
         Lock(const CAccountFile& file, bool exclusive, DWORD timeLimitMs = kLockTimeLimitMs);
@@ -67,6 +74,8 @@ public:
         Lock(const Lock&) = delete;
         Lock& operator=(const Lock&) = delete;
         bool Held() const { return m_bHeld; }
+        // The journal's handle, valid while the lock is held.
+        HANDLE Journal() const { return m_hFile; }
         // Why it is not held.
         StoreFailure Failure() const { return m_failure; }
 

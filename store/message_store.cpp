@@ -114,7 +114,8 @@ private:
 // a database that is not there yet writes to the file.
 class Writing {
 public:
-    Writing(const CAccountFile& file, size_t bytes) : m_file(file), m_lock(file, true), m_journal(file)
+    Writing(const CAccountFile& file, size_t bytes)
+        : m_file(file), m_lock(file, true), m_journal(file, m_lock.Journal())
     {
         if (!m_lock.Held())
             m_failure = m_lock.Failure();
@@ -193,14 +194,14 @@ bool Commit(const CStoreChange& change)
     return false;
 }
 
-CStoreChange MakeChange(CStoreChange::Kind kind, const CString& database, bool duplicates, const char* key,
+CStoreChange MakeChange(CStoreChange::Kind kind, const CString& database, bool duplicates, std::string key,
                         std::string value)
 {
     CStoreChange change;
     change.kind = kind;
     change.duplicates = duplicates;
     change.database = (const char*)database;
-    change.key = key;
+    change.key = std::move(key);
     change.value = std::move(value);
     return change;
 }
@@ -253,34 +254,58 @@ CString UnreadName() { return CAccountFile::UnreadName(CurrentAccountId); }
 CString SignatureName() { return CAccountFile::SignatureName(CurrentAccountId); }
 
 // Each sender's oldest unread value, in the library's key order, then the
-// senders that only held changes have.
-std::vector<std::pair<std::string, std::string>> FirstUnread(const CAccountFile& file)
-{
-    std::vector<std::pair<std::string, std::string>> firsts;
+// senders that only held changes have. Kept in one buffer: a walk over a
+// thousand senders would otherwise cost two thousand allocations.
+class FirstUnread {
+public:
+    explicit FirstUnread(const CAccountFile& file)
     {
-        Reading session(file, UnreadName(), true);
-        DBT key = Empty();
-        DBT data = Empty();
-        if (session.Ready())
-            for (int result = session.Cursor()->c_get(session.Cursor(), &key, &data, DB_FIRST); result == 0;
-                 result = session.Cursor()->c_get(session.Cursor(), &key, &data, DB_NEXT_NODUP))
-                firsts.emplace_back(ToBytes(key), ToBytes(data));
+        {
+            Reading session(file, UnreadName(), true);
+            DBT key = Empty();
+            DBT data = Empty();
+            if (session.Ready())
+                for (int result = session.Cursor()->c_get(session.Cursor(), &key, &data, DB_FIRST); result == 0;
+                     result = session.Cursor()->c_get(session.Cursor(), &key, &data, DB_NEXT_NODUP))
+                    Add(key.data, key.size, data.data, data.size);
+        }
+        if (const std::vector<CStoreChange>* held = HeldFor(file, UnreadName())) Overlay(file, *held);
     }
-    const std::vector<CStoreChange>* held = HeldFor(file, UnreadName());
-    if (!held) return firsts;
-    std::vector<std::string> keys;
-    for (auto& first : firsts) keys.push_back(first.first);
-    for (const CStoreChange& change : *held)
-        if (change.database == (const char*)UnreadName() &&
-            std::find(keys.begin(), keys.end(), change.key) == keys.end())
-            keys.push_back(change.key);
-    firsts.clear();
-    for (const std::string& key : keys) {
-        const Values values = ValuesOf(file, UnreadName(), true, key);
-        if (!values.empty()) firsts.emplace_back(key, values.front());
+    size_t Count() const { return m_entries.size(); }
+    std::string Key(size_t i) const { return m_bytes.substr(m_entries[i].key, m_entries[i].keySize); }
+    const char* Value(size_t i) const { return m_bytes.data() + m_entries[i].value; }
+    size_t ValueSize(size_t i) const { return m_entries[i].valueSize; }
+
+private:
+    void Add(const void* key, size_t keySize, const void* value, size_t valueSize)
+    {
+        m_entries.push_back({m_bytes.size(), keySize, m_bytes.size() + keySize, valueSize});
+        m_bytes.append(static_cast<const char*>(key), keySize);
+        m_bytes.append(static_cast<const char*>(value), valueSize);
     }
-    return firsts;
-}
+    // The held changes decide each sender they touch, and add senders.
+    void Overlay(const CAccountFile& file, const std::vector<CStoreChange>& held)
+    {
+        std::vector<std::string> keys;
+        for (size_t i = 0; i < Count(); ++i) keys.push_back(Key(i));
+        for (const CStoreChange& change : held)
+            if (change.database == (const char*)UnreadName() &&
+                std::find(keys.begin(), keys.end(), change.key) == keys.end())
+                keys.push_back(change.key);
+        m_entries.clear();
+        m_bytes.clear();
+        for (const std::string& key : keys) {
+            const Values values = ValuesOf(file, UnreadName(), true, key);
+            if (!values.empty()) Add(key.data(), key.size(), values.front().data(), values.front().size());
+        }
+    }
+
+    struct Entry {
+        size_t key, keySize, value, valueSize;
+    };
+    std::string m_bytes;
+    std::vector<Entry> m_entries;
+};
 
 } // namespace
 
@@ -311,14 +336,14 @@ bool CMessageStore::SaveSignature(const char* signature)
 
 bool CMessageStore::AddHistory(CSmsRecord& record)
 {
-    return Commit(MakeChange(CStoreChange::PUT_FIRST, HistoryName(), true, record.peer, Encoded(record)));
+    return Commit(MakeChange(CStoreChange::PUT_FIRST, HistoryName(), true, (const char*)record.peer, Encoded(record)));
 }
 
 bool CMessageStore::AddUnread(CSmsRecord& record)
 {
     const CString account = record.owner.IsEmpty() ? CurrentAccountId : record.owner;
-    return Commit(
-        MakeChange(CStoreChange::PUT_LAST, CAccountFile::UnreadName(account), true, record.peer, Encoded(record)));
+    return Commit(MakeChange(CStoreChange::PUT_LAST, CAccountFile::UnreadName(account), true, (const char*)record.peer,
+                             Encoded(record)));
 }
 
 bool CMessageStore::ListHistory(const char* peer, std::list<CSmsRecord*>& records, int maximum)
@@ -410,12 +435,13 @@ bool CMessageStore::VisitUnread(CUnreadVisitor& visitor)
 {
     // Read first and let go of the file: the visitor shows dialogs and
     // writes the history, each its own change.
-    const std::vector<std::pair<std::string, std::string>> firsts = FirstUnread(CAccountFile::Current());
-    if (firsts.empty()) return false;
-    for (const auto& first : firsts) {
-        CByteReader reader(first.second.data(), static_cast<int>(first.second.size()));
+    const FirstUnread firsts(CAccountFile::Current());
+    if (firsts.Count() == 0) return false;
+    for (size_t i = 0; i < firsts.Count(); ++i) {
+        CByteReader reader(firsts.Value(i), static_cast<int>(firsts.ValueSize(i)));
         if (visitor.HandleUnread(reader))
-            Commit(MakeChange(CStoreChange::REMOVE, UnreadName(), true, first.first.c_str(), first.second));
+            Commit(MakeChange(CStoreChange::REMOVE, UnreadName(), true, firsts.Key(i),
+                              std::string(firsts.Value(i), firsts.ValueSize(i))));
     }
     return true;
 }

@@ -7,8 +7,8 @@
 
 namespace {
 
-const char kMagic[8] = {'S', 'M', 'S', 'J', 'R', 'N', 'L', '1'};
-const int kHeaderSize = 24;
+const char kMagic[8] = {'S', 'M', 'S', 'J', 'R', 'N', 'L', '2'};
+const int kHeaderSize = 32;
 const int kEntryHeaderSize = 8;
 // The snapshot was taken when there was no file: the journal starts from
 // nothing.
@@ -47,8 +47,12 @@ unsigned long long GetLittle(const char* in, int bytes)
     return value;
 }
 
+// `start` is where the snapshot's changes begin: a new snapshot moves it to
+// the end before the old changes are cut away, so a process ended between
+// the two steps leaves no change counted twice.
 struct Header {
     unsigned long long generation = 0;
+    long long start = kHeaderSize;
     unsigned flags = 0;
 };
 
@@ -56,6 +60,7 @@ std::string EncodeHeader(const Header& header)
 {
     std::string out(kMagic, sizeof kMagic);
     PutLittle(out, header.generation, 8);
+    PutLittle(out, static_cast<unsigned long long>(header.start), 8);
     PutLittle(out, header.flags, 4);
     PutLittle(out, Crc32(out.data(), out.size()), 4);
     return out;
@@ -64,10 +69,11 @@ std::string EncodeHeader(const Header& header)
 bool DecodeHeader(const std::string& bytes, Header& header)
 {
     if (bytes.size() < kHeaderSize || bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0) return false;
-    if (GetLittle(&bytes[20], 4) != Crc32(bytes.data(), 20)) return false;
+    if (GetLittle(&bytes[28], 4) != Crc32(bytes.data(), 28)) return false;
     header.generation = GetLittle(&bytes[8], 8);
-    header.flags = static_cast<unsigned>(GetLittle(&bytes[16], 4));
-    return true;
+    header.start = static_cast<long long>(GetLittle(&bytes[16], 8));
+    header.flags = static_cast<unsigned>(GetLittle(&bytes[24], 4));
+    return header.start >= kHeaderSize;
 }
 
 struct Entry {
@@ -102,12 +108,6 @@ Entries ParseEntries(const std::string& bytes, size_t at)
     // Bytes that are no whole entry: a process ended while appending.
     if (at < bytes.size()) parsed.unfinished = true;
     return parsed;
-}
-
-HANDLE OpenJournal(const CString& path, DWORD disposition)
-{
-    return ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 OVERLAPPED At(long long offset)
@@ -150,14 +150,17 @@ bool ReadFrom(HANDLE file, long long offset, std::string& bytes)
     return ReadAt(file, offset, bytes);
 }
 
-bool ReadWhole(const CString& path, std::string& bytes)
+bool ReadHeader(HANDLE journal, Header& header)
 {
-    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool ok = ReadFrom(file, 0, bytes);
-    ::CloseHandle(file);
-    return ok;
+    std::string bytes(kHeaderSize, '\0');
+    return ReadAt(journal, 0, bytes) && DecodeHeader(bytes, header);
+}
+
+bool CutAt(HANDLE journal, long long length)
+{
+    LARGE_INTEGER at;
+    at.QuadPart = length;
+    return ::SetFilePointerEx(journal, at, nullptr, FILE_BEGIN) && ::SetEndOfFile(journal);
 }
 
 CString SnapshotPath(const CAccountFile& file, unsigned long long generation)
@@ -210,43 +213,33 @@ bool Replay(const CString& path, const std::vector<Entry>& entries)
 
 } // namespace
 
-CStoreJournal::CStoreJournal(const CAccountFile& file) : m_file(file) {}
-
-CStoreJournal::~CStoreJournal()
-{
-    if (m_hJournal != INVALID_HANDLE_VALUE) ::CloseHandle(m_hJournal);
-}
+CStoreJournal::CStoreJournal(const CAccountFile& file, HANDLE journal) : m_file(file), m_hJournal(journal) {}
 
 bool CStoreJournal::Open()
 {
     // At most: start a journal, then make the file again after another
     // process's unfinished change, then open.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        m_hJournal = OpenJournal(m_file.JournalPath(), OPEN_EXISTING);
-        std::string header(kHeaderSize, '\0');
-        Header fields;
-        if (m_hJournal == INVALID_HANDLE_VALUE || !ReadAt(m_hJournal, 0, header) || !DecodeHeader(header, fields)) {
-            if (m_hJournal != INVALID_HANDLE_VALUE) ::CloseHandle(m_hJournal);
-            m_hJournal = INVALID_HANDLE_VALUE;
-            if (!Checkpoint(m_file)) return false;
+        Header header;
+        const long long size = SizeOf(m_hJournal);
+        if (size < 0) return false;
+        if (!ReadHeader(m_hJournal, header) || header.start > size) {
+            if (!Checkpoint(m_file, m_hJournal)) return false;
             continue;
         }
-        // Only what other processes appended since this one's last change
-        // is read: normally nothing.
+        // Only what other processes appended since this process's last
+        // change is read: normally nothing.
         const KnownEnd known = g_knownEnds[(const char*)m_file.Path()];
-        const long long size = SizeOf(m_hJournal);
-        const bool sameJournal = known.generation == fields.generation && known.end >= kHeaderSize && known.end <= size;
+        const bool sameRun = known.generation == header.generation && known.end >= header.start && known.end <= size;
         std::string appended;
-        if (size >= kHeaderSize && ReadFrom(m_hJournal, sameJournal ? known.end : kHeaderSize, appended) &&
+        if (ReadFrom(m_hJournal, sameRun ? known.end : header.start, appended) &&
             !ParseEntries(appended, 0).unfinished) {
-            m_nGeneration = fields.generation;
+            m_nGeneration = header.generation;
             m_nEnd = size;
             g_knownEnds[(const char*)m_file.Path()] = {m_nGeneration, m_nEnd};
             return true;
         }
-        ::CloseHandle(m_hJournal);
-        m_hJournal = INVALID_HANDLE_VALUE;
-        if (Recover(m_file) == RECOVERY_FAILED) return false;
+        if (Recover(m_file, m_hJournal) == RECOVERY_FAILED) return false;
     }
     return false;
 }
@@ -263,9 +256,7 @@ bool CStoreJournal::Append(const CStoreChange& change)
         return true;
     }
     // A part of an entry would read as a process that ended mid-change.
-    LARGE_INTEGER end;
-    end.QuadPart = m_nEnd;
-    if (::SetFilePointerEx(m_hJournal, end, nullptr, FILE_BEGIN)) ::SetEndOfFile(m_hJournal);
+    CutAt(m_hJournal, m_nEnd);
     return false;
 }
 
@@ -279,10 +270,8 @@ void CStoreJournal::End(Status status)
         g_knownEnds[(const char*)m_file.Path()] = {m_nGeneration, m_nEnd};
     }
     m_nAppended = -1;
-    ::CloseHandle(m_hJournal);
-    m_hJournal = INVALID_HANDLE_VALUE;
     if (status == STATUS_TORN) {
-        Recover(m_file);
+        Recover(m_file, m_hJournal);
         return;
     }
     if (m_nEnd < kCheckpointBytes) return;
@@ -290,15 +279,15 @@ void CStoreJournal::End(Status status)
     if (::GetFileAttributesExA(m_file.Path(), GetFileExInfoStandard, &data) &&
         (static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow) > m_nEnd)
         return;
-    Checkpoint(m_file);
+    Checkpoint(m_file, m_hJournal);
 }
 
-CStoreJournal::Recovery CStoreJournal::Recover(const CAccountFile& file)
+CStoreJournal::Recovery CStoreJournal::Recover(const CAccountFile& file, HANDLE journal)
 {
-    std::string bytes;
     Header header;
-    if (!ReadWhole(file.JournalPath(), bytes) || !DecodeHeader(bytes, header)) return RECOVERY_NONE;
-    const Entries parsed = ParseEntries(bytes, kHeaderSize);
+    std::string bytes;
+    if (!ReadHeader(journal, header) || !ReadFrom(journal, header.start, bytes)) return RECOVERY_NONE;
+    const Entries parsed = ParseEntries(bytes, 0);
     if (!parsed.unfinished) return RECOVERY_NONE;
     const CString rebuild = file.Path() + ".rebuild";
     ::DeleteFileA(rebuild);
@@ -315,16 +304,18 @@ CStoreJournal::Recovery CStoreJournal::Recover(const CAccountFile& file)
         ::DeleteFileA(rebuild);
         return RECOVERY_FAILED;
     }
-    // Until the new snapshot stands, the old pair makes the same file again.
-    Checkpoint(file);
+    // Until the new snapshot stands, the old one and the journal make the
+    // same file again.
+    Checkpoint(file, journal);
     return RECOVERY_REBUILT;
 }
 
-bool CStoreJournal::Checkpoint(const CAccountFile& file)
+bool CStoreJournal::Checkpoint(const CAccountFile& file, HANDLE journal)
 {
-    std::string bytes;
     Header old;
-    const bool hadJournal = ReadWhole(file.JournalPath(), bytes) && DecodeHeader(bytes, old);
+    const bool hadJournal = ReadHeader(journal, old);
+    const long long size = SizeOf(journal);
+    if (size < 0) return false;
     Header fresh;
     fresh.generation = hadJournal ? old.generation + 1 : 1;
     const CString snapshot = SnapshotPath(file, fresh.generation);
@@ -334,16 +325,19 @@ bool CStoreJournal::Checkpoint(const CAccountFile& file)
         ::DeleteFileA(snapshot);
         return false;
     }
-    const CString fresher = file.JournalPath() + ".new";
-    HANDLE journal = OpenJournal(fresher, CREATE_ALWAYS);
-    const bool written = journal != INVALID_HANDLE_VALUE && WriteAt(journal, 0, EncodeHeader(fresh));
-    if (journal != INVALID_HANDLE_VALUE) ::CloseHandle(journal);
-    if (!written || !::MoveFileExA(fresher, file.JournalPath(), MOVEFILE_REPLACE_EXISTING)) {
-        ::DeleteFileA(fresher);
+    // First past every change the snapshot holds, then the journal cut
+    // back to its header, then the changes starting right after it.
+    fresh.start = size > kHeaderSize ? size : kHeaderSize;
+    const bool written = WriteAt(journal, 0, EncodeHeader(fresh));
+    if (written && CutAt(journal, kHeaderSize)) {
+        fresh.start = kHeaderSize;
+        WriteAt(journal, 0, EncodeHeader(fresh));
+    }
+    if (!written) {
         ::DeleteFileA(snapshot);
         return false;
     }
-    if (hadJournal) ::DeleteFileA(SnapshotPath(file, old.generation));
-    g_knownEnds[(const char*)file.Path()] = {fresh.generation, kHeaderSize};
+    if (hadJournal && old.generation != fresh.generation) ::DeleteFileA(SnapshotPath(file, old.generation));
+    g_knownEnds[(const char*)file.Path()] = {fresh.generation, SizeOf(journal)};
     return true;
 }

@@ -8,9 +8,9 @@
 // long), so the file can always be made again: the snapshot, then every
 // change in the journal that was not given up, in order.
 //
-// Layout: a header ("SMSJRNL1", the snapshot's number, flags, CRC-32), then
-// per change its length, its CRC-32, its bytes (CStoreChange::Encode) and,
-// once the library is done, one status byte.
+// Layout: a header ("SMSJRNL2", the snapshot's number, where its changes
+// start, flags, CRC-32), then per change its length, its CRC-32, its bytes
+// (CStoreChange::Encode) and, once the library is done, one status byte.
 //
 // Every call is made holding the account file's exclusive lock.
 #pragma once
@@ -27,8 +27,8 @@ public:
         STATUS_TORN = 'R',    // the library failed part way: the file must be made again
     };
 
-    explicit CStoreJournal(const CAccountFile& file);
-    ~CStoreJournal();
+    // `journal` is the account file's journal handle, locked by the caller.
+    CStoreJournal(const CAccountFile& file, HANDLE journal);
     CStoreJournal(const CStoreJournal&) = delete;
     CStoreJournal& operator=(const CStoreJournal&) = delete;
 
@@ -48,14 +48,14 @@ public:
         RECOVERY_FAILED = -1, // it needed making again and could not be
     };
     // Makes the file again where a change did not end (the log-in check).
-    static Recovery Recover(const CAccountFile& file);
+    static Recovery Recover(const CAccountFile& file, HANDLE journal);
     // A new snapshot of the file and an empty journal behind it; false
     // leaves the old pair in place.
-    static bool Checkpoint(const CAccountFile& file);
+    static bool Checkpoint(const CAccountFile& file, HANDLE journal);
 
 private:
     const CAccountFile& m_file;
-    HANDLE m_hJournal = INVALID_HANDLE_VALUE;
+    HANDLE m_hJournal;
     unsigned long long m_nGeneration = 0;
     long long m_nEnd = 0;
     long long m_nAppended = -1;

@@ -437,9 +437,9 @@ CStoreRepair::Outcome CStoreRepair::CheckAccountFile(CString* movedTo, Counts* c
     if (!lock.Held()) return LOGIN_FAILED;
     // A change that a process did not finish is made again from the
     // journal before the file is judged; the check then starts a new one.
-    CStoreJournal::Recover(file);
+    CStoreJournal::Recover(file, lock.Journal());
     const Outcome outcome = CheckFile(file, movedTo, counts);
-    if (outcome != LOGIN_FAILED) CStoreJournal::Checkpoint(file);
+    if (outcome != LOGIN_FAILED) CStoreJournal::Checkpoint(file, lock.Journal());
     return outcome;
 }
 

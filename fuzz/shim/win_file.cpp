@@ -28,12 +28,12 @@ off_t OffsetOf(const OVERLAPPED* at)
 
 int Descriptor(HANDLE file) { return static_cast<int>(reinterpret_cast<intptr_t>(file)); }
 
-bool LockRange(HANDLE file, short type, DWORD low, bool wait)
+bool LockRange(HANDLE file, short type, const OVERLAPPED* at, DWORD low, bool wait)
 {
     struct flock range = {};
     range.l_type = type;
     range.l_whence = SEEK_SET;
-    range.l_start = 0;
+    range.l_start = at ? OffsetOf(at) : 0;
     range.l_len = low;
     int result;
     do result = fcntl(Descriptor(file), wait ? F_SETLKW : F_SETLK, &range);
@@ -85,6 +85,16 @@ BOOL SetEndOfFile(HANDLE file)
     return at >= 0 && ftruncate(Descriptor(file), at) == 0;
 }
 
+namespace {
+
+FILETIME FileTimeOf(const struct timespec& time)
+{
+    const unsigned long long ticks = static_cast<unsigned long long>(time.tv_sec) * 10000000 + time.tv_nsec / 100;
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+} // namespace
+
 BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS, void* data)
 {
     struct stat status;
@@ -92,8 +102,22 @@ BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS, void* data)
     WIN32_FILE_ATTRIBUTE_DATA* out = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(data);
     *out = WIN32_FILE_ATTRIBUTE_DATA();
     out->dwFileAttributes = S_ISDIR(status.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+    out->ftLastWriteTime = FileTimeOf(status.st_mtim);
     out->nFileSizeHigh = static_cast<DWORD>(static_cast<unsigned long long>(status.st_size) >> 32);
     out->nFileSizeLow = static_cast<DWORD>(status.st_size);
+    return TRUE;
+}
+
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* out)
+{
+    struct stat status;
+    if (fstat(Descriptor(file), &status) != 0) return FALSE;
+    *out = BY_HANDLE_FILE_INFORMATION();
+    out->ftLastWriteTime = FileTimeOf(status.st_mtim);
+    out->nFileSizeHigh = static_cast<DWORD>(static_cast<unsigned long long>(status.st_size) >> 32);
+    out->nFileSizeLow = static_cast<DWORD>(status.st_size);
+    out->nNumberOfLinks = static_cast<DWORD>(status.st_nlink);
+    out->nFileIndexLow = static_cast<DWORD>(status.st_ino);
     return TRUE;
 }
 
@@ -130,13 +154,13 @@ BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size)
 
 BOOL CloseHandle(HANDLE handle) { return close(Descriptor(handle)) == 0; }
 
-BOOL LockFileEx(HANDLE file, DWORD flags, DWORD, DWORD low, DWORD, OVERLAPPED*)
+BOOL LockFileEx(HANDLE file, DWORD flags, DWORD, DWORD low, DWORD, OVERLAPPED* at)
 {
-    return LockRange(file, (flags & LOCKFILE_EXCLUSIVE_LOCK) ? F_WRLCK : F_RDLCK, low,
+    return LockRange(file, (flags & LOCKFILE_EXCLUSIVE_LOCK) ? F_WRLCK : F_RDLCK, at, low,
                      !(flags & LOCKFILE_FAIL_IMMEDIATELY));
 }
 
-BOOL UnlockFileEx(HANDLE file, DWORD, DWORD low, DWORD, OVERLAPPED*) { return LockRange(file, F_UNLCK, low, false); }
+BOOL UnlockFileEx(HANDLE file, DWORD, DWORD low, DWORD, OVERLAPPED* at) { return LockRange(file, F_UNLCK, at, low, false); }
 
 DWORD GetFileAttributesA(LPCSTR path)
 {
