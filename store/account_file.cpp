@@ -78,6 +78,13 @@ CAccountFile::CAccountFile(const CString& directory) : m_strDirectory(directory)
 
 CAccountFile CAccountFile::Current() { return CAccountFile(AccountDataDir); }
 
+CAccountFile CAccountFile::AtPath(const CString& path)
+{
+    CAccountFile file(CString(""));
+    file.m_strPath = path;
+    return file;
+}
+
 CAccountFile::DbCreateFunction CAccountFile::DbCreate()
 {
     static DbCreateFunction fromDataModule = [] {
@@ -130,6 +137,10 @@ HANDLE CAccountFile::Journal() const
 
 CAccountFile::Lock::Lock(const CAccountFile& file, bool exclusive, DWORD timeLimitMs)
 {
+    if (!exclusive && ::GetFileAttributesA(file.JournalPath()) == INVALID_FILE_ATTRIBUTES) {
+        m_bHeld = true;
+        return;
+    }
     m_hFile = file.Journal();
     if (m_hFile == INVALID_HANDLE_VALUE) {
         m_failure = STORE_FAILED;
@@ -141,7 +152,7 @@ CAccountFile::Lock::Lock(const CAccountFile& file, bool exclusive, DWORD timeLim
 
 CAccountFile::Lock::~Lock()
 {
-    if (!m_bHeld) return;
+    if (!m_bHeld || m_hFile == INVALID_HANDLE_VALUE) return;
     OVERLAPPED range = LockRange();
     ::UnlockFileEx(m_hFile, 0, 1, 0, &range);
 }

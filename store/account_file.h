@@ -30,6 +30,8 @@ public:
     explicit CAccountFile(const CString& directory);
     // The logged-in account's, in AccountDataDir.
     static CAccountFile Current();
+    // A store file of any name (a tool's argument).
+    static CAccountFile AtPath(const CString& path);
 
     const CString& Directory() const { return m_strDirectory; }
     const CString& Path() const { return m_strPath; }
@@ -66,7 +68,8 @@ public:
     // Held from construction to destruction, shared by readers, exclusive
     // for a change: a range of the journal far beyond its bytes. Held() is
     // false when the time limit passed or the journal could not be made:
-    // the caller fails then.
+    // the caller fails then. A reader of a file without a journal has no
+    // writer to wait for (none has changed it) and makes none.
     class Lock {
     public:
         Lock(const CAccountFile& file, bool exclusive, DWORD timeLimitMs = kLockTimeLimitMs);

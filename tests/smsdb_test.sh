@@ -75,4 +75,25 @@ for tool in native windows; do
   check "$tool: salvage never writes over a file" "$($run "$db" salvage "$work/saved-$tool.db" | tail -1)" "status 1"
   check "$tool: ...which is left as it was" "$(sha256sum < "$work/saved-$tool.db")" "$sum"
 done
+# A writer under Wine adding to one contact while the native tool reads as
+# often as it can: the tool waits for each change to end, so every read
+# finds a whole file (without the lock about one read in a hundred finds
+# one half written).
+busy=$work/busy
+rm -rf "$busy" && mkdir -p "$busy"
+(cd "$(dirname "$probe")" && "$here/../scripts/wine-run" store_writer.exe "Z:$busy/" 10001 contact W 3000) \
+  >/dev/null 2>&1 &
+writer=$!
+reads=0 torn=0
+while kill -0 $writer 2>/dev/null; do
+  [ -f "$busy/smsutilmsg.db" ] || { sleep 0.1; continue; }
+  got=$(run_native "$busy/smsutilmsg.db" contacts 10001)
+  reads=$((reads + 1))
+  [ "$(tail -1 <<<"$got")" == "status 0" ] || { torn=$((torn + 1)); head -2 <<<"$got"; }
+done
+wait $writer
+check "reads during the writes are whole" "$torn of $reads reads failed, at least 20 reads: $((reads >= 20))" \
+  "0 of $reads reads failed, at least 20 reads: 1"
+check "...and the writer lost nothing" "$(run_windows "$busy/smsutilmsg.db" contacts 10001)" \
+  $'30000  3000 message(s), the newest 2026-12-05 10:00:00\nstatus 0'
 exit $fail

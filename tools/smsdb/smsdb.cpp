@@ -7,10 +7,12 @@
 //   smsdb FILE unread ACCOUNT [--csv|--json]
 //   smsdb FILE verify                         "good" (0), "damaged" (1)
 //   smsdb FILE salvage NEWFILE [ACCOUNT]      what can be read, into NEWFILE
-// Reading opens the file read-only and takes no lock: the module replaces
-// the file in one rename, so a reader sees one whole version or the other.
+// Reading opens the file read-only and holds the store's shared lock
+// meanwhile: the module changes the file in place, and waits for the tool as
+// the tool waits for it.
 // Errors are one line on the standard error and exit status 1; a wrong
 // command line is status 2.
+#include "account_file.h"
 #include "byte_reader.h"
 #include "message_store.h"
 #include "sms_record.h"
@@ -352,6 +354,9 @@ int main(int argc, char** argv)
         const DWORD attributes = GetFileAttributesA(file.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) throw Failure{"there is no such file"};
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw Failure{"it is a folder, not a store file"};
+        const CAccountFile store = CAccountFile::AtPath(file.c_str());
+        const CAccountFile::Lock lock(store, false);
+        if (!lock.Held()) throw Failure{"the messenger is writing to it and did not finish in time; try again"};
         // The library trusts a file's pages; a damaged one is only salvaged.
         const bool reading = command != "verify" && command != "salvage";
         if (reading && CStoreRepair::Verify(file.c_str()) != CStoreRepair::FILE_GOOD)
