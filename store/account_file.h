@@ -37,9 +37,14 @@ public:
     const CString& Path() const { return m_strPath; }
     CString JournalPath() const { return m_strPath + ".journal"; }
 
-    static CString SignatureName(const CString& account) { return account + "sdata"; }
-    static CString HistoryName(const CString& account) { return account + "mdata"; }
-    static CString UnreadName(const CString& account) { return account + "umdata"; }
+    // The names end in these after the account's number (none for an
+    // empty account).
+    static constexpr const char* kSignatureSuffix = "sdata";
+    static constexpr const char* kHistorySuffix = "mdata";
+    static constexpr const char* kUnreadSuffix = "umdata";
+    static CString SignatureName(const CString& account) { return account + kSignatureSuffix; }
+    static CString HistoryName(const CString& account) { return account + kHistorySuffix; }
+    static CString UnreadName(const CString& account) { return account + kUnreadSuffix; }
 
     // The db_create handed in, else the host's data module's export number
     // 1; nullptr when neither is there.

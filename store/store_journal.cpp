@@ -289,6 +289,11 @@ CStoreJournal::Recovery CStoreJournal::Recover(const CAccountFile& file, HANDLE 
     if (!ReadHeader(journal, header) || !ReadFrom(journal, header.start, bytes)) return RECOVERY_NONE;
     const Entries parsed = ParseEntries(bytes, 0);
     if (!parsed.unfinished) return RECOVERY_NONE;
+    // The library writes the new file, and must never meet a full disk.
+    WIN32_FILE_ATTRIBUTE_DATA snapshot = {};
+    ::GetFileAttributesExA(SnapshotPath(file, header.generation), GetFileExInfoStandard, &snapshot);
+    if (!file.HasRoomFor((static_cast<size_t>(snapshot.nFileSizeHigh) << 32) + snapshot.nFileSizeLow + bytes.size()))
+        return RECOVERY_FAILED;
     const CString rebuild = file.Path() + ".rebuild";
     ::DeleteFileA(rebuild);
     if (!(header.flags & kFromNothing) && !::CopyFileA(SnapshotPath(file, header.generation), rebuild, FALSE))

@@ -87,20 +87,21 @@ public:
     void Add(const Bytes& database, const Bytes& key, const Bytes& value)
     {
         CSmsRecord record;
-        if (EndsWith(database, "umdata")) {
+        if (EndsWith(database, CAccountFile::kUnreadSuffix)) {
             if (!DecodeRecord(value, record)) return Malformed();
             m_unread[database.substr(0, database.size() - 6)].push_back({Bytes(record.peer), {value, record.time}});
-        } else if (EndsWith(database, "mdata")) {
+        } else if (EndsWith(database, CAccountFile::kHistorySuffix)) {
             if (!DecodeRecord(value, record)) return Malformed();
             m_history[database.substr(0, database.size() - 5)].push_back({Bytes(record.peer), {value, record.time}});
-        } else if (EndsWith(database, "sdata")) {
+        } else if (EndsWith(database, CAccountFile::kSignatureSuffix)) {
             if (key != "sign" || !IsSignature(value)) return Malformed();
             m_signatures[database.substr(0, database.size() - 5)] = value;
         } else if (DecodeRecord(value, record)) {
             m_orphans.push_back({Bytes(record.peer), {value, record.time}});
         } else if (key == "sign" && IsSignature(value)) {
             m_orphanSignature = value;
-        } else if (value.size() == 4 && (EndsWith(key, "mdata") || EndsWith(key, "sdata"))) {
+        } else if (value.size() == 4 &&
+                   (EndsWith(key, CAccountFile::kHistorySuffix) || EndsWith(key, CAccountFile::kSignatureSuffix))) {
             // The file's own list of its databases, found without its page.
         } else {
             Malformed();
@@ -147,16 +148,16 @@ public:
     {
         bool ok = true;
         for (const auto& signature : m_signatures) {
-            const Bytes name = signature.first + "sdata";
+            const Bytes name = signature.first + CAccountFile::kSignatureSuffix;
             ok = WriteDatabase(path, name, false, {{"sign", {signature.second, CString()}}}) && ok;
             m_counts.signature = true;
         }
         for (const auto& history : m_history) {
-            ok = WriteDatabase(path, history.first + "mdata", true, history.second) && ok;
+            ok = WriteDatabase(path, history.first + CAccountFile::kHistorySuffix, true, history.second) && ok;
             m_counts.history += static_cast<int>(history.second.size());
         }
         for (const auto& unread : m_unread) {
-            ok = WriteDatabase(path, unread.first + "umdata", true, unread.second) && ok;
+            ok = WriteDatabase(path, unread.first + CAccountFile::kUnreadSuffix, true, unread.second) && ok;
             m_counts.unread += static_cast<int>(unread.second.size());
         }
         return ok;
@@ -460,6 +461,11 @@ CStoreRepair::Outcome CStoreRepair::CheckFile(const CAccountFile& file, CString*
     }
     // Left by a salvage that did not finish; the damaged file is still here.
     ::DeleteFileA(salvaged);
+    // Salvage writes through the library, which must never meet a full
+    // disk: without room the damaged file stays and the check fails.
+    WIN32_FILE_ATTRIBUTE_DATA size = {};
+    ::GetFileAttributesExA(path, GetFileExInfoStandard, &size);
+    if (!file.HasRoomFor((static_cast<size_t>(size.nFileSizeHigh) << 32) + size.nFileSizeLow)) return LOGIN_FAILED;
     const bool rescued = Salvage(path, salvaged, CurrentAccountId, counts);
     const CString damaged = DamagedName(path);
     if (!::MoveFileA(path, damaged)) {

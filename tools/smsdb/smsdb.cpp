@@ -34,9 +34,9 @@
 
 namespace {
 
-const char kHistory[] = "mdata";
-const char kUnread[] = "umdata";
-const char kSignature[] = "sdata";
+const char* const kHistory = CAccountFile::kHistorySuffix;
+const char* const kUnread = CAccountFile::kUnreadSuffix;
+const char* const kSignature = CAccountFile::kSignatureSuffix;
 
 struct Failure {
     std::string what;
