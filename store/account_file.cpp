@@ -41,12 +41,16 @@ OpenJournal g_journal;
 // the path then differs in size or in when it was last written.
 bool StillAtPath(HANDLE handle, const CString& path)
 {
+    // Not GetFileInformationByHandle: under Wine it asks the volume for its
+    // serial number, which costs more than the change itself.
     WIN32_FILE_ATTRIBUTE_DATA named;
-    BY_HANDLE_FILE_INFORMATION open;
-    return ::GetFileAttributesExA(path, GetFileExInfoStandard, &named) && ::GetFileInformationByHandle(handle, &open) &&
-           named.nFileSizeLow == open.nFileSizeLow && named.nFileSizeHigh == open.nFileSizeHigh &&
-           named.ftLastWriteTime.dwLowDateTime == open.ftLastWriteTime.dwLowDateTime &&
-           named.ftLastWriteTime.dwHighDateTime == open.ftLastWriteTime.dwHighDateTime;
+    LARGE_INTEGER size;
+    FILETIME written;
+    return ::GetFileAttributesExA(path, GetFileExInfoStandard, &named) && ::GetFileSizeEx(handle, &size) &&
+           ::GetFileTime(handle, nullptr, nullptr, &written) &&
+           (static_cast<long long>(named.nFileSizeHigh) << 32 | named.nFileSizeLow) == size.QuadPart &&
+           named.ftLastWriteTime.dwLowDateTime == written.dwLowDateTime &&
+           named.ftLastWriteTime.dwHighDateTime == written.dwHighDateTime;
 }
 
 OVERLAPPED LockRange()

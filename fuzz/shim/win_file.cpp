@@ -108,16 +108,13 @@ BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS, void* data)
     return TRUE;
 }
 
-BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* out)
+BOOL GetFileTime(HANDLE file, FILETIME* created, FILETIME* accessed, FILETIME* written)
 {
     struct stat status;
     if (fstat(Descriptor(file), &status) != 0) return FALSE;
-    *out = BY_HANDLE_FILE_INFORMATION();
-    out->ftLastWriteTime = FileTimeOf(status.st_mtim);
-    out->nFileSizeHigh = static_cast<DWORD>(static_cast<unsigned long long>(status.st_size) >> 32);
-    out->nFileSizeLow = static_cast<DWORD>(status.st_size);
-    out->nNumberOfLinks = static_cast<DWORD>(status.st_nlink);
-    out->nFileIndexLow = static_cast<DWORD>(status.st_ino);
+    if (created) *created = FileTimeOf(status.st_ctim);
+    if (accessed) *accessed = FileTimeOf(status.st_atim);
+    if (written) *written = FileTimeOf(status.st_mtim);
     return TRUE;
 }
 

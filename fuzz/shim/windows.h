@@ -89,11 +89,6 @@ typedef struct _WIN32_FILE_ATTRIBUTE_DATA {
     DWORD nFileSizeHigh, nFileSizeLow;
 } WIN32_FILE_ATTRIBUTE_DATA;
 typedef enum _GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard } GET_FILEEX_INFO_LEVELS;
-typedef struct _BY_HANDLE_FILE_INFORMATION {
-    DWORD dwFileAttributes;
-    FILETIME ftCreationTime, ftLastAccessTime, ftLastWriteTime;
-    DWORD dwVolumeSerialNumber, nFileSizeHigh, nFileSizeLow, nNumberOfLinks, nFileIndexHigh, nFileIndexLow;
-} BY_HANDLE_FILE_INFORMATION;
 typedef struct _OVERLAPPED {
     uintptr_t Internal;
     uintptr_t InternalHigh;
@@ -133,7 +128,7 @@ BOOL GetFileSizeEx(HANDLE file, LARGE_INTEGER* size);
 BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER to, LARGE_INTEGER* now, DWORD method);
 BOOL SetEndOfFile(HANDLE file);
 BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, void* data);
-BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* information);
+BOOL GetFileTime(HANDLE file, FILETIME* created, FILETIME* accessed, FILETIME* written);
 BOOL GetDiskFreeSpaceExA(LPCSTR folder, ULARGE_INTEGER* available, ULARGE_INTEGER* total, ULARGE_INTEGER* free);
 DWORD GetTickCount(void);
 void Sleep(DWORD milliseconds);
