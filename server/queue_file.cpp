@@ -1,5 +1,7 @@
 #include "queue_file.h"
 
+#include "crc32.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -15,23 +17,6 @@ namespace {
 const uint32_t kMaxBody = 1u << 20;
 const size_t kDoneBody = 1 + 8;
 const size_t kAcceptHead = 1 + 8 + 4 + 4 + 8 + 4;
-
-uint32_t Crc32(const char* data, size_t size)
-{
-    static uint32_t table[256];
-    static bool ready = false;
-    if (!ready) {
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[i] = c;
-        }
-        ready = true;
-    }
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ static_cast<uint8_t>(data[i])) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
-}
 
 void Put(std::string& out, uint64_t value, int bytes)
 {

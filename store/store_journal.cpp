@@ -1,5 +1,7 @@
 #include "store_journal.h"
 
+#include "common/crc32.h"
+
 #include <db.h>
 
 #include <map>
@@ -16,23 +18,6 @@ const unsigned kFromNothing = 1;
 // A journal longer than this and than the file itself starts again from a
 // new snapshot: the copy is then paid for by as many bytes of changes.
 const long long kCheckpointBytes = 4 * 1024 * 1024;
-
-unsigned Crc32(const char* data, size_t size)
-{
-    static unsigned table[256];
-    static bool filled = false;
-    if (!filled) {
-        for (unsigned n = 0; n < 256; ++n) {
-            unsigned c = n;
-            for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[n] = c;
-        }
-        filled = true;
-    }
-    unsigned crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) crc = table[(crc ^ static_cast<unsigned char>(data[i])) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
-}
 
 void PutLittle(std::string& out, unsigned long long value, int bytes)
 {
