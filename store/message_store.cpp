@@ -2,6 +2,7 @@
 
 #include "byte_reader.h"
 #include "byte_writer.h"
+#include "db_entry.h"
 #include "sms_record.h"
 #include "store_journal.h"
 
@@ -36,16 +37,7 @@ bool Failed(StoreFailure why)
     return false;
 }
 
-DBT Bytes(const void* data, size_t size)
-{
-    DBT entry;
-    memset(&entry, 0, sizeof entry);
-    entry.data = const_cast<void*>(data);
-    entry.size = static_cast<u_int32_t>(size);
-    return entry;
-}
-
-DBT Empty() { return Bytes(nullptr, 0); }
+DBT Empty() { return DbEntry(nullptr, 0); }
 
 std::string ToBytes(const DBT& entry) { return std::string(static_cast<const char*>(entry.data), entry.size); }
 
@@ -229,7 +221,7 @@ Values ValuesOf(const CAccountFile& file, const CString& database, bool duplicat
     Values values;
     Reading session(file, database, duplicates);
     if (session.Ready()) {
-        DBT keyEntry = Bytes(key.data(), key.size());
+        DBT keyEntry = DbEntry(key.data(), key.size());
         DBT data = Empty();
         for (int result = session.Cursor()->c_get(session.Cursor(), &keyEntry, &data, DB_SET); result == 0;
              result = session.Cursor()->c_get(session.Cursor(), &keyEntry, &data, DB_NEXT_DUP))
@@ -352,7 +344,7 @@ bool CMessageStore::ListHistory(const char* peer, std::list<CSmsRecord*>& record
     bool found = false;
     {
         Reading session(file, HistoryName(), true);
-        DBT key = Bytes(peer, strlen(peer));
+        DBT key = DbEntry(peer, strlen(peer));
         DBT data = Empty();
         // The peer's values run newest first, so the walk stops as soon as
         // it has the newest `maximum`: a long history costs no more than a
@@ -385,7 +377,7 @@ bool CMessageStore::HasUnread(const char* peer)
     if (HeldFor(file, UnreadName())) return !ValuesOf(file, UnreadName(), true, peer).empty();
     Reading session(file, UnreadName(), true);
     if (!session.Ready()) return false;
-    DBT key = Bytes(peer, strlen(peer));
+    DBT key = DbEntry(peer, strlen(peer));
     DBT data = Empty();
     return session.Cursor()->c_get(session.Cursor(), &key, &data, DB_SET) == 0;
 }
@@ -403,7 +395,7 @@ bool CMessageStore::TakeNextUnread(const char* peer, CSmsRecord& record, int& mo
             DBC* cursor = writing.Ready() ? writing.OpenExisting(UnreadName(), true) : nullptr;
             if (writing.Ready() && !cursor) return false; // no queue: nothing to take
             if (cursor) {
-                DBT key = Bytes(peer, strlen(peer));
+                DBT key = DbEntry(peer, strlen(peer));
                 DBT data = Empty();
                 if (cursor->c_get(cursor, &key, &data, DB_SET) != 0) return false;
                 removal = MakeChange(CStoreChange::REMOVE, UnreadName(), true, peer, ToBytes(data));

@@ -1,19 +1,12 @@
 #include "store_change.h"
 
+#include "db_entry.h"
+
 #include <db.h>
 
 #include <cstring>
 
 namespace {
-
-DBT Bytes(const void* data, size_t size)
-{
-    DBT entry;
-    memset(&entry, 0, sizeof entry);
-    entry.data = const_cast<void*>(data);
-    entry.size = static_cast<u_int32_t>(size);
-    return entry;
-}
 
 void PutCounted(std::string& out, const std::string& text)
 {
@@ -38,12 +31,12 @@ bool GetCounted(const std::string& in, size_t& at, std::string& text)
 
 bool CStoreChange::Apply(DBC* cursor) const
 {
-    DBT keyEntry = Bytes(key.data(), key.size());
+    DBT keyEntry = DbEntry(key.data(), key.size());
     if (kind != REMOVE) {
-        DBT data = Bytes(value.data(), value.size());
+        DBT data = DbEntry(value.data(), value.size());
         return cursor->c_put(cursor, &keyEntry, &data, kind == PUT_FIRST ? DB_KEYFIRST : DB_KEYLAST) == 0;
     }
-    DBT data = Bytes(nullptr, 0);
+    DBT data = DbEntry(nullptr, 0);
     for (int result = cursor->c_get(cursor, &keyEntry, &data, DB_SET); result == 0;
          result = cursor->c_get(cursor, &keyEntry, &data, DB_NEXT_DUP)) {
         if (data.size == value.size() && memcmp(data.data, value.data(), value.size()) == 0)
