@@ -2,6 +2,8 @@
 
 #include "message_store.h"
 
+#include "common/crc32.h"
+
 #include <db.h>
 
 namespace {
@@ -33,8 +35,20 @@ const DWORD kLockOffsetHigh = 0x40000000;
 struct OpenJournal {
     CString path;
     HANDLE handle = INVALID_HANDLE_VALUE;
+    HANDLE turn = nullptr;
 };
 OpenJournal g_journal;
+
+// The module's processes on one file take turns through a named mutex
+// before they lock the journal: the kernel queues its waiters, where two
+// processes polling one file lock would let the busier starve the other.
+// The file lock stays, for the native tool, which has no such mutex.
+HANDLE TurnFor(const CString& path)
+{
+    CString name;
+    name.Format("Local\\smsutil-store-%08x", Crc32(path, path.GetLength()));
+    return ::CreateMutexA(nullptr, FALSE, name);
+}
 
 // A handle whose file was deleted or replaced under it (by hand, or a test
 // clearing its folder) no longer names the journal at its path: the file at
@@ -132,6 +146,10 @@ HANDLE CAccountFile::Journal() const
     if (g_journal.handle != INVALID_HANDLE_VALUE && g_journal.path == path && StillAtPath(g_journal.handle, path))
         return g_journal.handle;
     if (g_journal.handle != INVALID_HANDLE_VALUE) ::CloseHandle(g_journal.handle);
+    if (g_journal.path != path) {
+        if (g_journal.turn) ::CloseHandle(g_journal.turn);
+        g_journal.turn = TurnFor(path);
+    }
     g_journal.path = path;
     g_journal.handle =
         ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -150,8 +168,22 @@ CAccountFile::Lock::Lock(const CAccountFile& file, bool exclusive, DWORD timeLim
         m_failure = STORE_FAILED;
         return;
     }
-    m_bHeld = LockWithin(m_hFile, exclusive, timeLimitMs);
-    if (!m_bHeld) m_failure = STORE_BUSY;
+    const DWORD start = ::GetTickCount();
+    m_hTurn = g_journal.turn;
+    // A process that ended holding the mutex abandoned it: the journal
+    // tells what it left unfinished.
+    const DWORD waited = m_hTurn ? ::WaitForSingleObject(m_hTurn, timeLimitMs) : WAIT_OBJECT_0;
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        m_hTurn = nullptr;
+        m_failure = STORE_BUSY;
+        return;
+    }
+    const DWORD spent = ::GetTickCount() - start;
+    m_bHeld = LockWithin(m_hFile, exclusive, spent < timeLimitMs ? timeLimitMs - spent : 0);
+    if (m_bHeld) return;
+    m_failure = STORE_BUSY;
+    if (m_hTurn) ::ReleaseMutex(m_hTurn);
+    m_hTurn = nullptr;
 }
 
 CAccountFile::Lock::~Lock()
@@ -159,4 +191,5 @@ CAccountFile::Lock::~Lock()
     if (!m_bHeld || m_hFile == INVALID_HANDLE_VALUE) return;
     OVERLAPPED range = LockRange();
     ::UnlockFileEx(m_hFile, 0, 1, 0, &range);
+    if (m_hTurn) ::ReleaseMutex(m_hTurn);
 }

@@ -89,6 +89,7 @@ public:
 
     private:
         HANDLE m_hFile = INVALID_HANDLE_VALUE;
+        HANDLE m_hTurn = nullptr;
         bool m_bHeld = false;
         StoreFailure m_failure = STORE_OK;
     };

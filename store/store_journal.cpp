@@ -300,6 +300,12 @@ CStoreJournal::Recovery CStoreJournal::Recover(const CAccountFile& file, HANDLE 
     return RECOVERY_REBUILT;
 }
 
+bool CStoreJournal::HasChanges(HANDLE journal)
+{
+    Header header;
+    return !ReadHeader(journal, header) || SizeOf(journal) > header.start;
+}
+
 bool CStoreJournal::Checkpoint(const CAccountFile& file, HANDLE journal)
 {
     Header old;

@@ -49,6 +49,9 @@ public:
     };
     // Makes the file again where a change did not end (the log-in check).
     static Recovery Recover(const CAccountFile& file, HANDLE journal);
+    // Whether the journal holds changes since its snapshot (or is no
+    // journal at all): only then does a new snapshot differ from the old.
+    static bool HasChanges(HANDLE journal);
     // A new snapshot of the file and an empty journal behind it; false
     // leaves the old pair in place.
     static bool Checkpoint(const CAccountFile& file, HANDLE journal);

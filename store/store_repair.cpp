@@ -440,7 +440,11 @@ CStoreRepair::Outcome CStoreRepair::CheckAccountFile(CString* movedTo, Counts* c
     // journal before the file is judged; the check then starts a new one.
     CStoreJournal::Recover(file, lock.Journal());
     const Outcome outcome = CheckFile(file, movedTo, counts);
-    if (outcome != LOGIN_FAILED) CStoreJournal::Checkpoint(file, lock.Journal());
+    // A log-in costs a copy of the file only after changes, or when the
+    // check replaced the file.
+    const bool replaced = outcome == LOGIN_REPAIRED || outcome == LOGIN_MOVED;
+    if (outcome != LOGIN_FAILED && (replaced || CStoreJournal::HasChanges(lock.Journal())))
+        CStoreJournal::Checkpoint(file, lock.Journal());
     return outcome;
 }
 

@@ -128,6 +128,10 @@ BOOL GetDiskFreeSpaceExA(LPCSTR folder, ULARGE_INTEGER* available, ULARGE_INTEGE
     return TRUE;
 }
 
+HANDLE CreateMutexA(void*, BOOL, LPCSTR) { return nullptr; }
+DWORD WaitForSingleObject(HANDLE, DWORD) { return WAIT_OBJECT_0; }
+BOOL ReleaseMutex(HANDLE) { return TRUE; }
+
 DWORD GetTickCount(void)
 {
     struct timespec clock;

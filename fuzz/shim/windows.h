@@ -131,6 +131,13 @@ BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, void* data)
 BOOL GetFileTime(HANDLE file, FILETIME* created, FILETIME* accessed, FILETIME* written);
 BOOL GetDiskFreeSpaceExA(LPCSTR folder, ULARGE_INTEGER* available, ULARGE_INTEGER* total, ULARGE_INTEGER* free);
 DWORD GetTickCount(void);
+// Natively one process is all there is to take turns with: a mutex that is
+// always free.
+#define WAIT_OBJECT_0 0
+#define WAIT_ABANDONED 0x80
+HANDLE CreateMutexA(void* security, BOOL owned, LPCSTR name);
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
+BOOL ReleaseMutex(HANDLE mutex);
 void Sleep(DWORD milliseconds);
 BOOL CloseHandle(HANDLE handle);
 BOOL LockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, OVERLAPPED* overlapped);
