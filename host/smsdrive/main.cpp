@@ -6,6 +6,9 @@
 //   smsdrive [--account N] close ID        closes the window that holds it
 //   smsdrive [--account N] pick ID INDEX   double-clicks item INDEX of a list
 //   smsdrive [--account N] paste ID FILE   pastes FILE's UTF-8 text into it
+//   smsdrive --account N ping              a message to the host's main window
+//                                          and back: prints the milliseconds;
+//                                          status 1 after a second without one
 // --account N keeps to the host process of account N (its main window's
 // caption ends in "(N)"). Only visible controls count. Exit status 1 when
 // no such control exists.
@@ -32,14 +35,33 @@ std::wstring ReadUtf8File(const char* path, bool& ok)
 
 int Usage()
 {
-    fprintf(stderr, "usage: smsdrive [--account N] click|text|close|top ID | pick ID INDEX | paste ID FILE\n");
+    fprintf(stderr, "usage: smsdrive [--account N] click|text|close|top ID | pick ID INDEX | paste ID FILE"
+                    " | --account N ping\n");
     return 2;
+}
+
+// Whether the host's GUI thread answers: what a person notices first when
+// it does not is a window that no longer reacts.
+int Ping(uint32_t account)
+{
+    HWND host = drive::FindHostWindow(account);
+    if (!host) return 1;
+    const DWORD start = GetTickCount();
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(host, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result)) {
+        printf("no answer\n");
+        return 1;
+    }
+    printf("%lu ms\n", static_cast<unsigned long>(GetTickCount() - start));
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && strcmp(argv[1], "--account") == 0 && strcmp(argv[3], "ping") == 0)
+        return Ping(strtoul(argv[2], nullptr, 10));
     int arg = 1;
     DWORD process = 0;
     if (argc > 2 && strcmp(argv[1], "--account") == 0) {
