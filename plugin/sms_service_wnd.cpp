@@ -37,11 +37,33 @@ CString UserId()
     return plugin ? plugin->GetUserId() : CString();
 }
 
+CString LoadText(UINT id)
+{
+    CString text;
+    text.LoadString(id);
+    return text;
+}
+
+// The reason goes in first: the folder, put in last, is never searched for
+// a placeholder of its own.
+CString HeldNotice(StoreFailure why, const CString& folder)
+{
+    const UINT reason = why == STORE_NO_SPACE ? IDS_STORE_NO_SPACE
+                        : why == STORE_BUSY   ? IDS_STORE_BUSY
+                                              : IDS_STORE_FAILED;
+    CString text = LoadText(IDS_STORE_HELD);
+    text.Replace("(?)", LoadText(reason));
+    text.Replace("[?]", folder);
+    return text;
+}
+
 } // namespace
 
 BEGIN_MESSAGE_MAP(CSmsServiceWnd, CWnd)
     ON_WM_TIMER()
     ON_MESSAGE(WM_SMSDATA, OnServiceData)
+    ON_MESSAGE(WM_STOREHELD, OnStoreHeld)
+    ON_MESSAGE(WM_STORECHECKED, OnStoreChecked)
     ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
@@ -51,6 +73,7 @@ BOOL CSmsServiceWnd::CreateServiceWindow()
     if (!CreateEx(0, nullptr, "timer", WS_CHILD, empty, CWnd::GetDesktopWindow(), 0)) return FALSE;
     SetSmsDataTarget(m_hWnd);
     SetDialogHost(this);
+    CMessageStore::SetHeldObserver(&CSmsServiceWnd::OnHeldByStore);
     return TRUE;
 }
 
@@ -64,6 +87,9 @@ void CSmsServiceWnd::Shutdown()
     m_strServiceUrl.Empty();
     m_strRegisterPhone.Empty();
     if (GetDialogHost() == this) SetDialogHost(nullptr);
+    CMessageStore::SetHeldObserver(nullptr);
+    m_bToldHeld = false;
+    m_bHeldPosted = false;
     if (m_hWnd) DestroyWindow();
 }
 
@@ -173,7 +199,16 @@ void CSmsServiceWnd::StopInitTimer()
 void CSmsServiceWnd::OnTimer(UINT_PTR id)
 {
     if (id == TIMER_POLL) {
-        if (!PluginOnline() || !CMessageStore::VisitUnread(*this)) StopPollTimer();
+        if (!PluginOnline()) {
+            StopPollTimer();
+            return;
+        }
+        // What the file could not take before goes in first, in its order.
+        // The poll lasts while anything waits, in memory or in the queue: a
+        // message held in memory is shown and written from here as well.
+        const bool nothingHeld = CMessageStore::WriteHeld();
+        const bool queued = CMessageStore::VisitUnread(*this);
+        if (nothingHeld && !queued) StopPollTimer();
         return;
     }
     if (id != TIMER_INIT) {
@@ -231,6 +266,49 @@ void CSmsServiceWnd::OnServiceRecord(const CSmsRecord& received)
     CSmsRecord record = received;
     record.owner.Empty();
     DeliverMessage(record);
+}
+
+void CSmsServiceWnd::OnHeldByStore(StoreFailure why, const CString& folder)
+{
+    g_wndService.m_strHeldFolder = folder;
+    if (!g_wndService.m_hWnd || g_wndService.m_bHeldPosted) return;
+    g_wndService.m_bHeldPosted = ::PostMessageA(g_wndService.m_hWnd, WM_STOREHELD, why, 0) != 0;
+}
+
+LRESULT CSmsServiceWnd::OnStoreHeld(WPARAM why, LPARAM)
+{
+    m_bHeldPosted = false;
+    // The poll writes what is held as soon as the file takes it, even when
+    // no message waits to be shown.
+    if (PluginOnline()) StartPollTimer();
+    if (m_bToldHeld) return 0;
+    // Set before the box: it runs a message loop in which more notices come.
+    m_bToldHeld = true;
+    MessageBoxText(HeldNotice(static_cast<StoreFailure>(why), m_strHeldFolder), MB_ICONEXCLAMATION);
+    return 0;
+}
+
+void CSmsServiceWnd::OnLogin(CStoreRepair::Outcome checked, const CString& keptCopy)
+{
+    m_bToldHeld = false;
+    if (checked != CStoreRepair::LOGIN_REPAIRED && checked != CStoreRepair::LOGIN_MOVED &&
+        checked != CStoreRepair::LOGIN_FAILED)
+        return;
+    m_strCheckedFile = checked == CStoreRepair::LOGIN_FAILED ? CAccountFile::Current().Path() : keptCopy;
+    // Shown once the host's log-in call has returned: a box shown inside it
+    // would hold the log-in until the user answered.
+    ::PostMessageA(m_hWnd, WM_STORECHECKED, static_cast<WPARAM>(checked), 0);
+}
+
+LRESULT CSmsServiceWnd::OnStoreChecked(WPARAM outcome, LPARAM)
+{
+    UINT id = IDS_STORE_UNCHECKED;
+    if (static_cast<int>(outcome) == CStoreRepair::LOGIN_REPAIRED) id = IDS_STORE_REPAIRED;
+    if (static_cast<int>(outcome) == CStoreRepair::LOGIN_MOVED) id = IDS_STORE_MOVED;
+    CString text = LoadText(id);
+    text.Replace("[?]", m_strCheckedFile);
+    MessageBoxText(text, id == IDS_STORE_REPAIRED ? MB_ICONINFORMATION : MB_ICONEXCLAMATION);
+    return 0;
 }
 
 void CSmsServiceWnd::OnServiceReady()
@@ -331,12 +409,11 @@ void CSmsServiceWnd::OpenOrderDialog()
     dialog->SetServiceState(state);
 }
 
-int CSmsServiceWnd::MessageBoxId(UINT id, UINT style)
+int CSmsServiceWnd::MessageBoxId(UINT id, UINT style) { return MessageBoxText(LoadText(id), style); }
+
+int CSmsServiceWnd::MessageBoxText(const CString& text, UINT style)
 {
-    CString text, caption;
-    text.LoadString(id);
-    caption.LoadString(IDS_PLUGIN_CAPTION);
-    return ::MessageBoxA(m_hWnd, text, caption, style);
+    return ::MessageBoxA(m_hWnd, text, LoadText(IDS_PLUGIN_CAPTION), style);
 }
 
 void CSmsServiceWnd::ShowSendDialog(unsigned int number)
@@ -384,6 +461,8 @@ void CSmsServiceWnd::ShowSendDialog(unsigned int number)
 
 void CSmsServiceWnd::DeliverMessage(CSmsRecord record)
 {
+    // A record the file cannot take is kept by the store in memory, seen by
+    // the poll and written by it later; the held observer tells the user.
     if (!PluginOnline()) {
         CMessageStore::AddUnread(record);
         return;
@@ -408,7 +487,8 @@ int CSmsServiceWnd::ShowMessage(CSmsRecord* record, bool fromQueue, bool bringTo
         return 0;
     }
     // A new message waits behind the older ones of its sender, which the
-    // poll shows first.
+    // poll shows first. A queue that cannot be read answers false: the
+    // message is shown now, perhaps before older ones, and nothing is lost.
     if (!fromQueue && CMessageStore::HasUnread(record->peer)) return 0;
     CSmsUtilPlugin* plugin = Plugin();
     if (!plugin) return 0;
@@ -425,7 +505,8 @@ int CSmsServiceWnd::ShowMessage(CSmsRecord* record, bool fromQueue, bool bringTo
         }
     }
     // Written only once the dialog stands: a record that could not be shown
-    // stays queued and must not reach the history twice.
+    // stays queued and must not reach the history twice. A record the file
+    // cannot take waits in the store's memory for the poll to write it.
     CMessageStore::AddHistory(*record);
     dialog->ShowWindow(SW_SHOWNORMAL);
     dialog->SetForegroundWindow();

@@ -5,6 +5,7 @@
 #include "dialogs/dialog_host.h"
 #include "dialogs/order_dlg.h"
 #include "store/message_store.h"
+#include "store/store_repair.h"
 #include "transport/service_text.h"
 
 class CSmsAdapter;
@@ -27,6 +28,12 @@ public:
     static constexpr UINT CALL_LIMIT_MS = 3000;
     static constexpr UINT QUERY_PERIOD_MS = 1000;
     static constexpr UINT QUERY_LIMIT_MS = 6000;
+    // Posted by the store's held observer: a change that the message file
+    // could not take waits in memory. wParam: the StoreFailure.
+    static constexpr UINT WM_STOREHELD = WM_APP + 1;
+    // Posted at log-in when the check of the message file found it damaged.
+    // wParam: the check's outcome.
+    static constexpr UINT WM_STORECHECKED = WM_APP + 2;
 
     // A hidden child of the desktop named "timer".
     BOOL CreateServiceWindow();
@@ -40,6 +47,10 @@ public:
     void StopPollTimer();
     void StopInitTimer();
     void OnLogout();
+    // Each log-in, once the account's message file has been checked: a
+    // damaged file is reported after the host's call returns, and a file that
+    // cannot take changes may be reported once more.
+    void OnLogin(CStoreRepair::Outcome checked, const CString& keptCopy);
     void OnServiceReady();
     void SetOrderState(int state);
     void OpenOrderDialog();
@@ -51,6 +62,7 @@ public:
     int ShowMessage(CSmsRecord* record, bool fromQueue, bool bringToFront);
     // Shows string `id` with the plugin's caption; returns the button pressed.
     int MessageBoxId(UINT id, UINT style);
+    int MessageBoxText(const CString& text, UINT style);
 
     // Ready while the answered start-up's call lasts: a link that went down
     // took the call with it, and the next StartService begins anew.
@@ -85,6 +97,8 @@ public:
 protected:
     void OnTimer(UINT_PTR id);
     LRESULT OnServiceData(WPARAM length, LPARAM data);
+    LRESULT OnStoreHeld(WPARAM why, LPARAM);
+    LRESULT OnStoreChecked(WPARAM outcome, LPARAM);
     void OnDestroy();
 
     DECLARE_MESSAGE_MAP()
@@ -96,6 +110,9 @@ private:
     int CallService();
     int SendServiceQuery();
     bool AdapterConnected() const;
+    // The store's held observer: runs inside a store operation, so it only
+    // notes the folder and posts.
+    static void OnHeldByStore(StoreFailure why, const CString& folder);
 
     UINT_PTR m_nPollTimer = 0;
     UINT_PTR m_nInitTimer = 0;
@@ -104,6 +121,13 @@ private:
     CString m_strServiceUrl;
     CString m_strRegisterPhone;
     CSmsAdapter* m_pAdapter = nullptr;
+    // The user hears once per log-in that the message file takes no changes;
+    // one notice at a time waits in the queue however many changes are held.
+    bool m_bToldHeld = false;
+    bool m_bHeldPosted = false;
+    CString m_strHeldFolder;
+    // The damaged file's kept copy, or the file that could not be checked.
+    CString m_strCheckedFile;
 };
 
 extern CSmsServiceWnd g_wndService;

@@ -115,6 +115,9 @@ void CSmsUtilPlugin::InitPlugin()
 void CSmsUtilPlugin::ExitPlugin()
 {
     FreeWindowRegistry();
+    // The last chance for what the message file could not take: what it
+    // still refuses goes with the process, as the user was told it would.
+    CMessageStore::WriteHeld();
     g_wndService.Shutdown();
     SwitchManager::getInstance()->UnregisterAdapterFactory(SMS_ADAPTER_TYPE, &AdapterFactory());
     CWebBrowser2::UnregisterControlClass();
@@ -154,6 +157,9 @@ void CSmsUtilPlugin::OnAccountKnown(IxaBase* host)
     if (number != m_strUserId) {
         // Dialogs of the previous account must not outlive it.
         DestroyRegisteredWindows();
+        // Tried while its folder is still the current one; what its file
+        // still refuses waits in memory for that account's next log-in.
+        CMessageStore::WriteHeld();
         m_strUserId = number;
         CurrentAccountId = number;
     }
@@ -163,7 +169,9 @@ void CSmsUtilPlugin::OnAccountKnown(IxaBase* host)
     // Before anything reads or writes the account's file: a file that a
     // killed process or a bad disk left damaged is moved aside and what can
     // be read from it goes into a new one.
-    CStoreRepair::CheckAccountFile();
+    CString keptCopy;
+    const CStoreRepair::Outcome checked = CStoreRepair::CheckAccountFile(&keptCopy);
+    g_wndService.OnLogin(checked, keptCopy);
     if (m_bHaveSession) GoOnline();
 }
 

@@ -71,6 +71,16 @@
 #define IDS_NO_SERVICE                  14027
 #define IDS_NOT_A_FRIEND                14028
 #define IDS_CONTACT_NO_SERVICE          14029
+// 14030 to 14036: what the service window tells the user about the message
+// file: changes it cannot take now (14030, with one of the reasons 14031 to
+// 14033 in its "(?)"), and a damaged file found at log-in (14034 to 14036).
+#define IDS_STORE_HELD                  14030
+#define IDS_STORE_NO_SPACE              14031
+#define IDS_STORE_BUSY                  14032
+#define IDS_STORE_FAILED                14033
+#define IDS_STORE_REPAIRED              14034
+#define IDS_STORE_MOVED                 14035
+#define IDS_STORE_UNCHECKED             14036
 
 #ifndef IDC_STATIC
 #define IDC_STATIC                      (-1)

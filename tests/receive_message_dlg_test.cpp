@@ -13,10 +13,12 @@
 #include "res/resource.h"
 #include "store/message_store.h"
 #include "store/sms_record.h"
+#include "store_db_reader.h"
 #include "test_host.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <list>
@@ -380,6 +382,47 @@ TEST_F(ReceiveTest, HistoryHangsUnderTheDialogFollowsItAndToggles)
 }
 
 // ---------------------------------------------------------------- nothing lost
+
+// A failing library stands for a file that takes nothing: each message is
+// shown once, the user told once per log-in, and each message written once
+// when the library works again.
+TEST_F(ReceiveTest, WhileTheFileTakesNothingMessagesAreShownOnceAndWrittenOnceAfter)
+{
+    struct Recovery {
+        ~Recovery() { CMessageStore::SetDbCreate(nullptr); }
+    } recovery;
+    CMessageStore::SetDbCreate([](__db**, __db_env*, unsigned) { return 12; });
+    MessageBoxHook boxes;
+    ReceiveFrom("10002", "one");
+    ReceiveFrom("10002", "two");
+    ClickCloseBox(View("10002"));
+    Poll();
+    EXPECT_EQ("two", Item(View("10002"), IDC_VIEW_BODY)) << "the poll shows what waits in memory";
+    ClickCloseBox(View("10002"));
+    Poll();
+    EXPECT_EQ(nullptr, View("10002")) << "and only once";
+    EXPECT_TRUE(g_wndService.IsPolling()) << "while changes wait in memory";
+    ASSERT_EQ(1u, boxes.seen.size());
+    EXPECT_EQ("发送短信|短消息暂时无法保存到文件夹 " + host.dataDir + " 中：无法写入消息文件。消息仍照常收发和显示，并先保存在"
+              "内存中，一旦可以写入便自动保存；在此之前退出程序，这些消息将会丢失。",
+              boxes.seen[0].caption + "|" + boxes.seen[0].text);
+    host.Send(plugin, IXA_MESSAGE_ACCOUNT);
+    ReceiveFrom("10003", "three");
+    PumpDialogMessages();
+    EXPECT_EQ(2u, boxes.seen.size()) << "told again after the next log-in";
+
+    CMessageStore::SetDbCreate(nullptr);
+    Poll();
+    EXPECT_FALSE(g_wndService.IsPolling()) << "nothing left to write or show";
+    std::vector<std::pair<std::string, CSmsRecord>> history, unread;
+    ReadDatabase(host.dataDir + "smsutilmsg.db", "10001mdata", history);
+    ReadDatabase(host.dataDir + "smsutilmsg.db", "10001umdata", unread);
+    Texts written;
+    for (const auto& value : history) written.push_back(value.first + ":" + (const char*)value.second.text);
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ((Texts{"10002:one", "10002:two", "10003:three"}), written);
+    EXPECT_TRUE(unread.empty());
+}
 
 // The burst is judged from outside: tests/receive_burst.sh names a folder in
 // SMSUTIL_BURST_DIR, and this test leaves there the store's file as the burst

@@ -1,6 +1,8 @@
 // The plugin object linked into the test program: log-in and log-out through
 // host messages, their effect on open dialogs and the poll, the contact-name
 // lookup, and what ExitPlugin takes back.
+#include "dialog_input.h"
+#include "message_box_hook.h"
 #include "plugin/sms_service_wnd.h"
 #include "plugin/sms_util_plugin.h"
 #include "plugin/window_registry.h"
@@ -59,6 +61,32 @@ TEST_F(PluginCoreTest, AnotherAccountClosesEveryDialogBeforeTheNumberChanges)
     EXPECT_STREQ("10002", plugin->GetUserId());
     EXPECT_STREQ("10002", CurrentAccountId);
     EXPECT_EQ(nullptr, FindRegisteredWindow("r20001"));
+}
+
+// Told once the host's log-in call has returned, naming the copy kept or
+// the file that could not be checked.
+TEST_F(PluginCoreTest, ADamagedMessageFileIsReportedAfterTheLogIn)
+{
+    const std::string folder = host.dataDir;
+    FILE* junk = fopen((folder + "smsutilmsg.db").c_str(), "wb");
+    fputs("not a database", junk);
+    fclose(junk);
+    auto logIn = [this](const std::string& dataDir) {
+        host.dataDir = dataDir;
+        MessageBoxHook boxes;
+        host.Send(plugin, IXA_MESSAGE_ACCOUNT);
+        EXPECT_TRUE(boxes.seen.empty()) << "not inside the host's call";
+        PumpDialogMessages();
+        if (boxes.seen.size() != 1) return "boxes: " + std::to_string(boxes.seen.size());
+        return boxes.seen[0].caption + "|" + boxes.seen[0].text;
+    };
+    const std::string moved = logIn(folder);
+    WIN32_FIND_DATAA kept = {};
+    FindClose(FindFirstFileA((folder + "smsutilmsg.db.damaged-*").c_str(), &kept));
+    EXPECT_EQ("发送短信|消息文件已损坏，其中的消息无法读出。原文件已保留为 " + folder + kept.cFileName +
+              "，以后的消息将存入新的消息文件。", moved);
+    EXPECT_EQ("发送短信|无法检查消息文件 " + folder + "missing\\smsutilmsg.db：它可能已损坏且无法移开，或正被其他程序"
+              "占用。短消息可能无法保存。", logIn(folder + "missing\\"));
 }
 
 TEST_F(PluginCoreTest, ExitTakesBackEverythingTheModuleLent)
