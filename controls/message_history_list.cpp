@@ -129,6 +129,8 @@ void CMessageHistoryList::FillHistory(CString contactKey, CString contactLabel, 
 
     // The store's list runs oldest to newest; the newest is listed first.
     std::list<CSmsRecord*> records;
+    // False when there is no history or it cannot be read: the list stays
+    // empty, which is all there is to show.
     CMessageStore::ListHistory(contactKey, records, kHistoryMaximum);
     while (!records.empty()) {
         CSmsRecord* record = records.back();

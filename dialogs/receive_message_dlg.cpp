@@ -120,7 +120,8 @@ void CReceiveMessageDlg::OnBackOrNext()
     if (!CMessageStore::TakeNextUnread(m_strPeerId, next, m_nNextMode)) {
         ::MessageBoxA(m_hWnd, LoadText(IDS_NO_NEXT_MESSAGE), LoadText(IDS_VIEW_CAPTION), MB_ICONSTOP);
     } else {
-        // Shown all the same when the history cannot take it.
+        // Shown all the same when the file cannot take it: the store keeps
+        // the record in memory until it can, and the user is told.
         CMessageStore::AddHistory(next);
         m_record.kind = next.kind;
         m_record.peer = next.peer;

@@ -126,6 +126,7 @@ BOOL CSendMessageDlg::OnInitDialog()
 
     ::SendMessageA(m_signature.m_hWnd, EM_LIMITTEXT, SIGNATURE_BYTES, 0);
     CString signature;
+    // False when none is stored or the file cannot be read: no signature.
     if (CMessageStore::LoadSignature(signature)) m_strSavedSignature = signature;
     m_signature.SetWindowText(m_strSavedSignature);
     if (!m_strSavedSignature.IsEmpty()) SetChecked(m_sign, true);
@@ -276,8 +277,12 @@ void CSendMessageDlg::OnSend()
     }
     const CString signature = WindowText(m_signature);
     if (IsChecked(m_sign) && !signature.IsEmpty()) {
-        if (signature != m_strSavedSignature && CMessageStore::SaveSignature(signature))
+        if (signature != m_strSavedSignature) {
+            // Saved either way: a signature the file cannot take now waits
+            // in the store's memory and is written later.
+            CMessageStore::SaveSignature(signature);
             m_strSavedSignature = signature;
+        }
         m_strContent = signature + ":" + m_strContent;
     }
     m_strScheduledTime = IsScheduled() ? FormatScheduledTime() : CString();
@@ -309,6 +314,8 @@ void CSendMessageDlg::SendToConnected()
         const std::string request = SendRules::BuildSendRequest(sender, id, m_strContent, m_strScheduledTime);
         it->second->SendData(request.data(), static_cast<int>(request.size()));
         CSmsRecord record = SendRules::SentRecord(id, m_strContent, m_strScheduledTime, LocalTimeNow());
+        // The message is sent: a record the file cannot take waits in the
+        // store's memory, and the service window tells the user.
         CMessageStore::AddHistory(record);
         ++m_nSentCount;
         m_arrPending.erase(m_arrPending.begin() + index);
