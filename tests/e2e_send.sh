@@ -13,44 +13,17 @@ bin=$2
 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work"
-fail=0
+source "$here/e2e_hosts.sh"
 
-"$smsd" --listen 127.0.0.1:0 --http 127.0.0.1:0 --port-file "$work/ports" --log "$work/smsd.log" &
-server=$!
-trap 'kill $server 2>/dev/null; wait $server 2>/dev/null' EXIT
-for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.05; done
-read -r switch_port _ < "$work/ports"
-
-check() { # description, text, expected (regex)
-  if grep -qE "$3" <<<"$2"; then echo "PASS: $1"; else echo "FAIL: $1"; echo "$2"; fail=1; fi
-}
-drive() { (cd "$bin" && "$here/../scripts/wine-run" smsdrive.exe "$@") 2>/dev/null | tr -d '\r'; }
-wait_for() { # account control regex
-  for _ in $(seq 30); do
-    drive --account "$1" text "$2" | grep -qE "$3" && return 0
-    sleep 0.3
-  done
-  return 1
-}
-start_host() { # account
-  (cd "$bin" && SMSUTIL_SWITCH_ADDR="127.0.0.1:$switch_port" "$here/../scripts/wine-run" smshost.exe \
-     --account "$1" --data "$work/data/$1" --seconds 60) >"$work/host-$1.out" 2>&1 &
-}
-
-# The controls a person uses: the host's plugin button and contact list, the
-# send dialog's recipient, counter frame, message field and send button.
-plugin_button=100 contacts=101 recipient=3046 frame=3066 message=3063 send=3049
-# The view dialog's sender label, text and back button.
-sender_label=3031 body=3040 back=3018
-start_host 10001; sender=$!
-start_host 10002; receiver=$!
+start_host 10001
+start_host 10002
 wait_for 10001 $plugin_button . && wait_for 10002 $plugin_button . || { echo "FAIL: the hosts did not start"; exit 1; }
 
 drive --account 10001 pick $contacts 0 >/dev/null
 wait_for 10001 $recipient '^李四\(10002\)$'
 check "double-clicking 李四 opens the send dialog on him" "$(drive --account 10001 text $recipient)" '^李四\(10002\)$'
 printf '你好 smsutil\r\nline2' > "$work/message.txt"
-drive --account 10001 paste $message "Z:${work//\//\\}\\message.txt" >/dev/null
+drive --account 10001 paste $message "$(windows_path "$work/message.txt")" >/dev/null
 wait_for 10001 $frame '共 19 个汉字'
 check "the counter counts the pasted text" "$(drive --account 10001 text $frame)" '最多 70 个汉字，您的消息共 19 个汉字'
 drive --account 10001 click $send >/dev/null
@@ -66,7 +39,7 @@ drive --account 10001 pick $contacts 2 >/dev/null
 wait_for 10001 $recipient '^周九\(10009\)$'
 check "double-clicking 周九 opens the send dialog on him" "$(drive --account 10001 text $recipient)" '^周九\(10009\)$'
 printf 'nobody there' > "$work/unknown.txt"
-drive --account 10001 paste $message "Z:${work//\//\\}\\unknown.txt" >/dev/null
+drive --account 10001 paste $message "$(windows_path "$work/unknown.txt")" >/dev/null
 wait_for 10001 $frame '共 14 个英文字符'
 check "the counter counts the 12 characters and the service's 2" "$(drive --account 10001 text $frame)" '共 14 个英文字符'
 drive --account 10001 click $send >/dev/null
@@ -76,7 +49,7 @@ check "the notice names the recipient and the server's reason" "$(drive --accoun
   '^抱歉，您给联系人 \[10009\] 的消息无法发出。错误原因：.+。$'
 drive --account 10001 close $plugin_button >/dev/null
 drive --account 10002 close $plugin_button >/dev/null
-wait $sender $receiver
+wait "${hosts[@]}"
 
 text=c4e3bac320736d737574696c0d0a6c696e6532 # 你好 smsutil CR LF line2 in GBK
 received=$(db5.3_dump -s 10002mdata "$work/data/10002/smsutilmsg.db" 2>&1)
