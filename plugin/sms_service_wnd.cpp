@@ -243,7 +243,32 @@ LRESULT CSmsServiceWnd::OnServiceData(WPARAM length, LPARAM data)
     if (ServiceTextOfBlock(block, static_cast<int>(length), text, textLength)) ParseServiceText(text, textLength, *this);
     // The adapter posted a copy of its own for this window to free.
     delete[] block;
+    if (!m_strFrontKey.IsEmpty() && !MoreServiceDataWaits()) BringToFront(m_strFrontKey);
     return 0;
+}
+
+bool CSmsServiceWnd::MoreServiceDataWaits()
+{
+    MSG waiting;
+    return ::PeekMessageA(&waiting, m_hWnd, WM_SMSDATA, WM_SMSDATA, PM_NOREMOVE) != 0;
+}
+
+void CSmsServiceWnd::BringToFront(const CString& key)
+{
+    // In a burst every message would bring its sender's dialog forward, a
+    // change of the active window each under Wine's skinned frames: the
+    // last one of the burst decides, once the burst is handled.
+    if (MoreServiceDataWaits()) {
+        m_strFrontKey = key;
+        return;
+    }
+    // `key` may be the member itself.
+    const CString front = key;
+    m_strFrontKey.Empty();
+    if (CWnd* dialog = FindRegisteredWindow(front)) {
+        dialog->ShowWindow(SW_SHOWNORMAL);
+        dialog->SetForegroundWindow();
+    }
 }
 
 bool CSmsServiceWnd::AwaitsStartUpAnswer() { return m_nInitTimer != 0; }
@@ -480,10 +505,7 @@ int CSmsServiceWnd::ShowMessage(CSmsRecord* record, bool fromQueue, bool bringTo
     key.Format("r%s", static_cast<const char*>(record->peer));
     if (auto open = static_cast<CReceiveMessageDlg*>(FindRegisteredWindow(key))) {
         open->SetMoreWaiting();
-        if (bringToFront) {
-            open->ShowWindow(SW_SHOWNORMAL);
-            open->SetForegroundWindow();
-        }
+        if (bringToFront) BringToFront(key);
         return 0;
     }
     // A new message waits behind the older ones of its sender, which the

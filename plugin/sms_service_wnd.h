@@ -104,6 +104,10 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    bool MoreServiceDataWaits();
+    // Shows the dialog under `key` and makes it active, once no more
+    // service data waits behind the block being handled.
+    void BringToFront(const CString& key);
     bool StartInitTimer();
     bool EnsureAdapter();
     void ReleaseAdapter();
@@ -120,6 +124,8 @@ private:
     int m_bReady = 0;
     CString m_strServiceUrl;
     CString m_strRegisterPhone;
+    // The dialog a burst's last message brings forward when it ends.
+    CString m_strFrontKey;
     CSmsAdapter* m_pAdapter = nullptr;
     // The user hears once per log-in that the message file takes no changes;
     // one notice at a time waits in the queue however many changes are held.

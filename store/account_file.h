@@ -60,8 +60,13 @@ public:
     bool HasRoomFor(size_t bytes) const;
 
     // How long an operation waits for another process's hold on the file
-    // before it gives up with STORE_BUSY: the GUI thread waits here.
-    static const DWORD kLockTimeLimitMs = 2000;
+    // before it gives up with STORE_BUSY: the GUI thread waits here. A
+    // change takes milliseconds; a hold this long is a process stuck or a
+    // tool copying a large file.
+    static const DWORD kLockTimeLimitMs = 1000;
+    // Changes kept in memory are tried again with little patience: the
+    // file was busy a moment ago, and they wait in memory meanwhile.
+    static const DWORD kRetryTimeLimitMs = 50;
 
     // The journal beside the file, opened (and made) on first use and kept
     // open while the process works on this account: every operation locks

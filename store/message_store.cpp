@@ -106,8 +106,8 @@ private:
 // a database that is not there yet writes to the file.
 class Writing {
 public:
-    Writing(const CAccountFile& file, size_t bytes)
-        : m_file(file), m_lock(file, true), m_journal(file, m_lock.Journal())
+    Writing(const CAccountFile& file, size_t bytes, DWORD timeLimitMs = CAccountFile::kLockTimeLimitMs)
+        : m_file(file), m_lock(file, true, timeLimitMs), m_journal(file, m_lock.Journal())
     {
         if (!m_lock.Held())
             m_failure = m_lock.Failure();
@@ -152,9 +152,10 @@ private:
     StoreFailure m_failure = STORE_OK;
 };
 
-bool WriteChange(const CAccountFile& file, const CStoreChange& change)
+bool WriteChange(const CAccountFile& file, const CStoreChange& change,
+                 DWORD timeLimitMs = CAccountFile::kLockTimeLimitMs)
 {
-    Writing writing(file, change.key.size() + change.value.size());
+    Writing writing(file, change.key.size() + change.value.size(), timeLimitMs);
     if (writing.Ready() && writing.Make(change)) return true;
     return Failed(writing.Failure());
 }
@@ -166,7 +167,7 @@ bool WriteHeldOf(const CAccountFile& file)
     if (found == g_held.end()) return true;
     std::vector<CStoreChange>& held = found->second;
     size_t written = 0;
-    while (written < held.size() && WriteChange(file, held[written])) ++written;
+    while (written < held.size() && WriteChange(file, held[written], CAccountFile::kRetryTimeLimitMs)) ++written;
     held.erase(held.begin(), held.begin() + written);
     if (!held.empty()) return false;
     g_held.erase(found);

@@ -433,6 +433,9 @@ CStoreRepair::Outcome CStoreRepair::CheckAccountFile(CString* movedTo, Counts* c
 {
     if (movedTo) movedTo->Empty();
     if (counts) *counts = Counts();
+    // Without the library nothing can be judged, and a good file must not
+    // be moved aside for it.
+    if (!CAccountFile::DbCreate()) return LOGIN_FAILED;
     const CAccountFile file = CAccountFile::Current();
     CAccountFile::Lock lock(file, true);
     if (!lock.Held()) return LOGIN_FAILED;

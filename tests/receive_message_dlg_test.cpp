@@ -66,6 +66,14 @@ protected:
         g_wndService.SendMessage(WM_SMSDATA, block.size(), reinterpret_cast<LPARAM>(copy));
     }
     void ReceiveFrom(const std::string& peer, const std::string& text) { Receive("4\x02x\x02" + peer + "\x02" + text); }
+    // As the adapters post them: the blocks wait in the queue together.
+    void Post(const std::string& text)
+    {
+        const std::string block = "\x01\x02" + text + '\0';
+        char* copy = new char[block.size()];
+        memcpy(copy, block.data(), block.size());
+        ::PostMessageA(g_wndService.m_hWnd, WM_SMSDATA, block.size(), reinterpret_cast<LPARAM>(copy));
+    }
     void Poll() { g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_POLL); }
 
     HWND View(const std::string& peer)
@@ -187,6 +195,19 @@ TEST_F(ReceiveTest, ThreeSendersGiveThreeDialogs)
     EXPECT_EQ("10005(10005)", Item(views[2], IDC_VIEW_SENDER)) << "an unknown sender shows the number";
     EXPECT_EQ("from five", Item(views[1], IDC_VIEW_BODY));
     EXPECT_EQ(Texts{"from a stranger"}, HistoryOf("10005")->Texts());
+}
+
+TEST_F(ReceiveTest, ABurstBringsItsLastSendersDialogForward)
+{
+    ReceiveFrom("10002", "first of four");
+    ReceiveFrom("10003", "first of five");
+    ASSERT_EQ(View("10003"), GetForegroundWindow());
+    Post("4\x02x\x02" "10003\x02" "again five");
+    Post("4\x02x\x02" "10002\x02" "again four");
+    Post("9\x02not a text the module knows");
+    PumpDialogMessages();
+    EXPECT_EQ(View("10002"), GetForegroundWindow());
+    EXPECT_EQ(Texts{"again five"}, Unread("10003"));
 }
 
 TEST_F(ReceiveTest, ANoticeSaysSystemAndHasNoReply)
