@@ -197,7 +197,7 @@ TEST_F(ReceiveTest, ThreeSendersGiveThreeDialogs)
     EXPECT_EQ(Texts{"from a stranger"}, HistoryOf("10005")->Texts());
 }
 
-TEST_F(ReceiveTest, ABurstBringsItsLastSendersDialogForward)
+TEST_F(ReceiveTest, ManyBlocksAtOnceBringTheLastSendersDialogForward)
 {
     ReceiveFrom("10002", "first of four");
     ReceiveFrom("10003", "first of five");

@@ -355,7 +355,8 @@ int main(int argc, char** argv)
         if (attributes == INVALID_FILE_ATTRIBUTES) throw Failure{"there is no such file"};
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw Failure{"it is a folder, not a store file"};
         const CAccountFile store = CAccountFile::AtPath(file.c_str());
-        const CAccountFile::Lock lock(store, false);
+        // A tool may wait longer than the messenger's window would.
+        const CAccountFile::Lock lock(store, false, 10000);
         if (!lock.Held()) throw Failure{"the messenger is writing to it and did not finish in time; try again"};
         // The library trusts a file's pages; a damaged one is only salvaged.
         const bool reading = command != "verify" && command != "salvage";
