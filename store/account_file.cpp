@@ -39,9 +39,10 @@ struct OpenJournal {
 };
 OpenJournal g_journal;
 
-// The module's processes on one file take turns through a named mutex
-// before they lock the journal: the kernel queues its waiters, where two
-// processes polling one file lock would let the busier starve the other.
+// The module's processes on one file take turns to change it through a
+// named mutex before they lock the journal: the kernel queues its waiters,
+// where two processes polling one file lock would let the busier starve the
+// other.
 // The file lock stays, for the native tool, which has no such mutex.
 HANDLE TurnFor(const CString& path)
 {
@@ -169,7 +170,8 @@ CAccountFile::Lock::Lock(const CAccountFile& file, bool exclusive, DWORD timeLim
         return;
     }
     const DWORD start = ::GetTickCount();
-    m_hTurn = g_journal.turn;
+    // Readers do not queue: they hold the file a moment and share it.
+    m_hTurn = exclusive ? g_journal.turn : nullptr;
     // A process that ended holding the mutex abandoned it: the journal
     // tells what it left unfinished.
     const DWORD waited = m_hTurn ? ::WaitForSingleObject(m_hTurn, timeLimitMs) : WAIT_OBJECT_0;
