@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 wine xvfb x11-apps imagemagick fonts-wqy-microhei
   googletest libdb5.3-dev db5.3-util
-  libasio-dev libcpp-httplib-dev dpkg-dev
+  libasio-dev libcpp-httplib-dev libcli11-dev dpkg-dev
 )
 
 missing=()
