@@ -26,7 +26,7 @@ CString BuildOrderPageAddress(const COrderPage& page)
     return address;
 }
 
-COrderDlg::COrderDlg(CWnd* parent) : CResizableDialog(IDD_ORDER, parent) {}
+COrderDlg::COrderDlg(CWnd* parent) : CRegisteredDialog(IDD_ORDER, parent) {}
 
 BOOL COrderDlg::Create(COrderService* service)
 {
@@ -89,12 +89,3 @@ void COrderDlg::OnRetry()
     if (m_pService) m_pService->RetryService();
 }
 
-void COrderDlg::OnOK() {}
-
-void COrderDlg::OnCancel() { DestroyWindow(); }
-
-void COrderDlg::PostNcDestroy()
-{
-    CResizableDialog::PostNcDestroy();
-    Unregister();
-}

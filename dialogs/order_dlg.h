@@ -1,7 +1,7 @@
 // The service order dialog: the provider's order page in a browser once the
 // service has started, a status text and a retry button until then.
 #pragma once
-#include "plugin/registered_window.h"
+#include "dialogs/registered_window.h"
 #include "skin/resizable_dialog.h"
 #include "web_browser2.h"
 
@@ -23,7 +23,7 @@ public:
     virtual void RetryService() = 0;
 };
 
-class COrderDlg : public CResizableDialog, public CRegisteredWindow {
+class COrderDlg : public CRegisteredDialog<CResizableDialog> {
     DECLARE_DYNCREATE(COrderDlg)
 public:
     enum State { STATE_READY = -1, STATE_OFFLINE = 0, STATE_STARTING = 1, STATE_TIMEOUT = 2, STATE_FAILED = 3 };
@@ -44,9 +44,6 @@ public:
 protected:
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;
-    void OnOK() override;
-    void OnCancel() override;
-    void PostNcDestroy() override;
     void OnRetry();
 
     int m_nState = STATE_OFFLINE;

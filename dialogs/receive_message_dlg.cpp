@@ -25,7 +25,7 @@ CString LoadText(UINT id)
 
 } // namespace
 
-CReceiveMessageDlg::CReceiveMessageDlg() : CDialog(IDD_VIEW_MESSAGE, nullptr) {}
+CReceiveMessageDlg::CReceiveMessageDlg() : CRegisteredDialog(IDD_VIEW_MESSAGE, nullptr) {}
 
 BOOL CReceiveMessageDlg::CreateWithRecord(const CSmsRecord& record)
 {
@@ -157,12 +157,3 @@ void CReceiveMessageDlg::OnMove(int, int)
 
 // Enter does not close the dialog: the body is read-only and the user
 // leaves with a button or Escape.
-void CReceiveMessageDlg::OnOK() {}
-
-void CReceiveMessageDlg::OnCancel() { DestroyWindow(); }
-
-void CReceiveMessageDlg::PostNcDestroy()
-{
-    CDialog::PostNcDestroy();
-    Unregister();
-}

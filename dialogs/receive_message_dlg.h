@@ -5,11 +5,11 @@
 #include "afxwin.h"
 #include "controls/message_history_popup.h"
 #include "controls/sms_text_edit.h"
-#include "plugin/registered_window.h"
+#include "dialogs/registered_window.h"
 #include "skin/skin_static.h"
 #include "store/sms_record.h"
 
-class CReceiveMessageDlg : public CDialog, public CRegisteredWindow {
+class CReceiveMessageDlg : public CRegisteredDialog<CDialog> {
     DECLARE_DYNCREATE(CReceiveMessageDlg)
 public:
     static constexpr int MESSAGE_BAND_HEIGHT = 23;
@@ -31,9 +31,6 @@ public:
 protected:
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;
-    void OnOK() override;
-    void OnCancel() override;
-    void PostNcDestroy() override;
 
     void OnMove(int x, int y);
     void OnHistory();

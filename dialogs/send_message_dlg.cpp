@@ -68,7 +68,7 @@ void SetChecked(CButton& box, bool checked)
 
 } // namespace
 
-CSendMessageDlg::CSendMessageDlg() : CDialog(IDD_SEND_MESSAGE, nullptr) {}
+CSendMessageDlg::CSendMessageDlg() : CRegisteredDialog(IDD_SEND_MESSAGE, nullptr) {}
 
 CSendMessageDlg::~CSendMessageDlg()
 {
@@ -409,16 +409,7 @@ void CSendMessageDlg::EnableInputs(bool enable)
 
 // ---------------------------------------------------------------- closing
 
-void CSendMessageDlg::OnOK() {}
-
 void CSendMessageDlg::OnCancel()
 {
-    if (IsSending()) return;
-    DestroyWindow();
-}
-
-void CSendMessageDlg::PostNcDestroy()
-{
-    CDialog::PostNcDestroy();
-    Unregister();
+    if (!IsSending()) CRegisteredDialog::OnCancel();
 }

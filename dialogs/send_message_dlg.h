@@ -6,7 +6,7 @@
 #include "controls/date_time_field.h"
 #include "controls/message_history_popup.h"
 #include "controls/sms_text_edit.h"
-#include "plugin/registered_window.h"
+#include "dialogs/registered_window.h"
 #include "skin/skin_static.h"
 
 #include <map>
@@ -14,7 +14,7 @@
 
 class CSmsAdapter;
 
-class CSendMessageDlg : public CDialog, public CRegisteredWindow {
+class CSendMessageDlg : public CRegisteredDialog<CDialog> {
     DECLARE_DYNCREATE(CSendMessageDlg)
 public:
     static constexpr UINT_PTR TIMER_SEND = 200;
@@ -40,9 +40,8 @@ public:
 protected:
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;
-    void OnOK() override;
+    // Not while a send runs: its answer is still to come.
     void OnCancel() override;
-    void PostNcDestroy() override;
 
     void OnSend();
     void OnHistory();

@@ -9,7 +9,7 @@
 #include "store/sms_record.h"
 #include "switch_manager.h"
 #include "transport/sms_adapter.h"
-#include "window_registry.h"
+#include "dialogs/window_registry.h"
 
 #include <cstdlib>
 
@@ -44,6 +44,34 @@ CString LoadText(UINT id)
     return text;
 }
 
+// Shows the dialog registered under `key` and brings it forward; false when
+// there is none.
+bool ShowRegistered(const CString& key)
+{
+    CWnd* open = FindRegisteredWindow(key);
+    if (!open) return false;
+    open->ShowWindow(SW_SHOWNORMAL);
+    open->SetForegroundWindow();
+    return true;
+}
+
+// A new dialog of `runtimeClass` (which is `Dialog`'s) registered under
+// `key`, its window made by `create` from the module's resources; nullptr,
+// and nothing registered, when either fails.
+template <class Dialog, class Create>
+Dialog* CreateRegistered(CRuntimeClass* runtimeClass, const CString& key, Create create)
+{
+    CSmsUtilPlugin* plugin = Plugin();
+    if (!plugin) return nullptr;
+    CResourceSourceScope resources(plugin->GetModuleHandleA());
+    auto dialog = static_cast<Dialog*>(CreateRegisteredWindow(runtimeClass, key));
+    if (!dialog) return nullptr;
+    dialog->m_strRegKey = key;
+    if (create(*dialog)) return dialog;
+    RemoveRegisteredWindow(key);
+    return nullptr;
+}
+
 // The reason goes in first: the folder, put in last, is never searched for
 // a placeholder of its own.
 CString HeldNotice(StoreFailure why, const CString& folder)
@@ -60,11 +88,11 @@ CString HeldNotice(StoreFailure why, const CString& folder)
 } // namespace
 
 BEGIN_MESSAGE_MAP(CSmsServiceWnd, CWnd)
-    ON_WM_TIMER()
-    ON_MESSAGE(WM_SMSDATA, OnServiceData)
-    ON_MESSAGE(WM_STOREHELD, OnStoreHeld)
-    ON_MESSAGE(WM_STORECHECKED, OnStoreChecked)
-    ON_WM_DESTROY()
+ON_WM_TIMER()
+ON_MESSAGE(WM_SMSDATA, OnServiceData)
+ON_MESSAGE(WM_STOREHELD, OnStoreHeld)
+ON_MESSAGE(WM_STORECHECKED, OnStoreChecked)
+ON_WM_DESTROY()
 END_MESSAGE_MAP()
 
 BOOL CSmsServiceWnd::CreateServiceWindow()
@@ -240,7 +268,8 @@ LRESULT CSmsServiceWnd::OnServiceData(WPARAM length, LPARAM data)
     char* block = reinterpret_cast<char*>(data);
     const char* text = nullptr;
     int textLength = 0;
-    if (ServiceTextOfBlock(block, static_cast<int>(length), text, textLength)) ParseServiceText(text, textLength, *this);
+    if (ServiceTextOfBlock(block, static_cast<int>(length), text, textLength))
+        ParseServiceText(text, textLength, *this);
     // The adapter posted a copy of its own for this window to free.
     delete[] block;
     if (!m_strFrontKey.IsEmpty() && !MoreServiceDataWaits()) BringToFront(m_strFrontKey);
@@ -265,10 +294,7 @@ void CSmsServiceWnd::BringToFront(const CString& key)
     // `key` may be the member itself.
     const CString front = key;
     m_strFrontKey.Empty();
-    if (CWnd* dialog = FindRegisteredWindow(front)) {
-        dialog->ShowWindow(SW_SHOWNORMAL);
-        dialog->SetForegroundWindow();
-    }
+    ShowRegistered(front);
 }
 
 bool CSmsServiceWnd::AwaitsStartUpAnswer() { return m_nInitTimer != 0; }
@@ -384,22 +410,10 @@ CString CSmsServiceWnd::GetContactName(const CString& number)
 void CSmsServiceWnd::OpenReplyDialog(const CString& number, const CString& name, POINT topLeft)
 {
     const CString key = "c" + number;
-    if (auto open = static_cast<CSendMessageDlg*>(FindRegisteredWindow(key))) {
-        open->ShowWindow(SW_SHOWNORMAL);
-        open->SetForegroundWindow();
-        return;
-    }
-    CSmsUtilPlugin* plugin = Plugin();
-    if (!plugin) return;
-    CResourceSourceScope resources(plugin->GetModuleHandleA());
-    auto dialog = static_cast<CSendMessageDlg*>(CreateRegisteredWindow(RUNTIME_CLASS(CSendMessageDlg), key));
-    if (!dialog) return;
-    dialog->m_strRegKey = key;
-    if (!dialog->Open(number, name)) {
-        RemoveRegisteredWindow(key);
-        return;
-    }
-    dialog->SetWindowPos(nullptr, topLeft.x, topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    if (ShowRegistered(key)) return;
+    auto dialog = CreateRegistered<CSendMessageDlg>(RUNTIME_CLASS(CSendMessageDlg), key,
+                                                    [&](CSendMessageDlg& made) { return made.Open(number, name); });
+    if (dialog) dialog->SetWindowPos(nullptr, topLeft.x, topLeft.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
 }
 
 void CSmsServiceWnd::RetryService()
@@ -410,20 +424,11 @@ void CSmsServiceWnd::RetryService()
 void CSmsServiceWnd::OpenOrderDialog()
 {
     auto dialog = static_cast<COrderDlg*>(FindRegisteredWindow(kOrderKey));
-    if (!dialog) {
-        CSmsUtilPlugin* plugin = Plugin();
-        if (!plugin) return;
-        CResourceSourceScope resources(plugin->GetModuleHandleA());
-        dialog = static_cast<COrderDlg*>(CreateRegisteredWindow(RUNTIME_CLASS(COrderDlg), kOrderKey));
-        if (!dialog) return;
-        dialog->m_strRegKey = kOrderKey;
-        if (!dialog->Create(this)) {
-            RemoveRegisteredWindow(kOrderKey);
-            return;
-        }
-    }
-    dialog->ShowWindow(SW_SHOWNORMAL);
-    dialog->SetForegroundWindow();
+    if (!dialog)
+        dialog = CreateRegistered<COrderDlg>(RUNTIME_CLASS(COrderDlg), kOrderKey,
+                                             [this](COrderDlg& made) { return made.Create(this); });
+    if (!dialog) return;
+    ShowRegistered(kOrderKey);
     int state = COrderDlg::STATE_FAILED;
     if (!PluginOnline())
         state = COrderDlg::STATE_OFFLINE;
@@ -465,23 +470,10 @@ void CSmsServiceWnd::ShowSendDialog(unsigned int number)
     CString name;
     if (CSmsUtilPlugin* plugin = Plugin()) plugin->GetContactName(id, name);
     const CString key = "c" + id;
-    auto dialog = static_cast<CSendMessageDlg*>(FindRegisteredWindow(key));
-    if (dialog) {
+    if (ShowRegistered(key)) return;
+    if (auto dialog = CreateRegistered<CSendMessageDlg>(RUNTIME_CLASS(CSendMessageDlg), key,
+                                                        [&](CSendMessageDlg& made) { return made.Open(id, name); }))
         dialog->ShowWindow(SW_SHOWNORMAL);
-        dialog->SetForegroundWindow();
-        return;
-    }
-    CSmsUtilPlugin* plugin = Plugin();
-    if (!plugin) return;
-    CResourceSourceScope resources(plugin->GetModuleHandleA());
-    dialog = static_cast<CSendMessageDlg*>(CreateRegisteredWindow(RUNTIME_CLASS(CSendMessageDlg), key));
-    if (!dialog) return;
-    dialog->m_strRegKey = key;
-    if (!dialog->Open(id, name)) {
-        RemoveRegisteredWindow(key);
-        return;
-    }
-    dialog->ShowWindow(SW_SHOWNORMAL);
 }
 
 void CSmsServiceWnd::DeliverMessage(CSmsRecord record)
@@ -512,20 +504,11 @@ int CSmsServiceWnd::ShowMessage(CSmsRecord* record, bool fromQueue, bool bringTo
     // poll shows first. A queue that cannot be read answers false: the
     // message is shown now, perhaps before older ones, and nothing is lost.
     if (!fromQueue && CMessageStore::HasUnread(record->peer)) return 0;
-    CSmsUtilPlugin* plugin = Plugin();
-    if (!plugin) return 0;
-    CReceiveMessageDlg* dialog = nullptr;
-    {
-        CResourceSourceScope resources(plugin->GetModuleHandleA());
-        dialog = static_cast<CReceiveMessageDlg*>(CreateRegisteredWindow(RUNTIME_CLASS(CReceiveMessageDlg), key));
-        if (!dialog) return 0;
-        dialog->m_strRegKey = key;
-        if (!dialog->CreateWithRecord(*record)) {
-            // Not shown: the caller keeps it queued.
-            RemoveRegisteredWindow(key);
-            return 0;
-        }
-    }
+    // Not shown: the caller keeps it queued.
+    auto dialog = CreateRegistered<CReceiveMessageDlg>(
+        RUNTIME_CLASS(CReceiveMessageDlg), key,
+        [record](CReceiveMessageDlg& made) { return made.CreateWithRecord(*record); });
+    if (!dialog) return 0;
     // Written only once the dialog stands: a record that could not be shown
     // stays queued and must not reach the history twice. A record the file
     // cannot take waits in the store's memory for the poll to write it.

@@ -8,7 +8,7 @@
 #include "store/store_repair.h"
 #include "switch_manager.h"
 #include "transport/sms_adapter.h"
-#include "window_registry.h"
+#include "dialogs/window_registry.h"
 
 #include <new>
 

@@ -3,7 +3,7 @@
 // the layout it keeps while resized.
 #include "dialog_input.h"
 #include "dialogs/order_dlg.h"
-#include "plugin/window_registry.h"
+#include "dialogs/window_registry.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 #include "message_box_hook.h"
 #include "plugin/sms_service_wnd.h"
 #include "plugin/sms_util_plugin.h"
-#include "plugin/window_registry.h"
+#include "dialogs/window_registry.h"
 #include "probe_adapter.h"
 #include "res/resource.h"
 #include "store/message_store.h"

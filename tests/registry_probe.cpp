@@ -1,7 +1,7 @@
 #include "registry_probe.h"
 
 #include "plugin/sms_util_plugin.h"
-#include "plugin/window_registry.h"
+#include "dialogs/window_registry.h"
 
 #include <gtest/gtest.h>
 

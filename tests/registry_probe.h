@@ -1,7 +1,7 @@
 // A dialog stand-in for registry tests: it unregisters itself when its window
 // goes, as the plugin's dialogs do, and reports what it saw then.
 #pragma once
-#include "plugin/registered_window.h"
+#include "dialogs/registered_window.h"
 
 #include <string>
 #include <vector>

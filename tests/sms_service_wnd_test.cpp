@@ -7,7 +7,7 @@
 #include "process_resources.h"
 #include "plugin/sms_service_wnd.h"
 #include "plugin/sms_util_plugin.h"
-#include "plugin/window_registry.h"
+#include "dialogs/window_registry.h"
 #include "store/message_store.h"
 #include "store/sms_record.h"
 #include "switch_manager.h"

@@ -1,7 +1,7 @@
 // The dialog registry: one dialog per key, and the walks that close them
 // while they remove their own entries.
-#include "plugin/registered_window.h"
-#include "plugin/window_registry.h"
+#include "dialogs/registered_window.h"
+#include "dialogs/window_registry.h"
 #include "registry_probe.h"
 
 #include <gtest/gtest.h>
