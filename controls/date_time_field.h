@@ -50,7 +50,6 @@ public:
     void SetNow();
     void SetYearMonth(int year, int month);
     void GetYearMonth(int& year, int& month) const;
-    BOOL IsLeapYear() const { return DateIsLeapYear(m_nYear); }
     void SelectDigits();
 
 protected:

@@ -52,7 +52,7 @@ BOOL COrderDlg::OnInitDialog()
     return TRUE;
 }
 
-void COrderDlg::SetServiceState(int state)
+void COrderDlg::SetServiceState(State state)
 {
     m_nState = state;
     const bool ready = state == STATE_READY;

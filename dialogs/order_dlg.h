@@ -1,9 +1,9 @@
 // The service order dialog: the provider's order page in a browser once the
 // service has started, a status text and a retry button until then.
 #pragma once
+#include "browser/web_browser2.h"
 #include "dialogs/registered_window.h"
 #include "skin/resizable_dialog.h"
-#include "web_browser2.h"
 
 // What the order page's address is made of, as the service knows it now.
 struct COrderPage {
@@ -33,9 +33,8 @@ public:
     // Creates the modeless window from template 3021 on the desktop, showing
     // the page and state of `service`, which outlives the dialog.
     BOOL Create(COrderService* service);
-    void SetServiceState(int state);
+    void SetServiceState(State state);
     void NavigateOrderPage();
-    int GetServiceState() const { return m_nState; }
 
     CWebBrowser2 m_browser;
     CStatic m_status;
@@ -46,7 +45,7 @@ protected:
     BOOL OnInitDialog() override;
     void OnRetry();
 
-    int m_nState = STATE_OFFLINE;
+    State m_nState = STATE_OFFLINE;
     COrderService* m_pService = nullptr;
 
     DECLARE_MESSAGE_MAP()

@@ -1,6 +1,8 @@
 #include "receive_message_dlg.h"
 
 #include "dialog_host.h"
+#include "message_panel.h"
+#include "module_text.h"
 #include "res/resource.h"
 #include "skin/ixa_skin.h"
 #include "store/message_store.h"
@@ -14,27 +16,11 @@ BEGIN_MESSAGE_MAP(CReceiveMessageDlg, CDialog)
     ON_BN_CLICKED(IDC_VIEW_BACK_NEXT, OnBackOrNext)
 END_MESSAGE_MAP()
 
-namespace {
-
-CString LoadText(UINT id)
-{
-    CString text;
-    text.LoadString(id);
-    return text;
-}
-
-} // namespace
-
 CReceiveMessageDlg::CReceiveMessageDlg() : CRegisteredDialog(IDD_VIEW_MESSAGE, nullptr) {}
 
 BOOL CReceiveMessageDlg::CreateWithRecord(const CSmsRecord& record)
 {
-    m_record.kind = record.kind;
-    m_record.peer = record.peer;
-    m_record.time = record.time;
-    m_record.text = record.text;
-    m_record.owner = record.owner;
-    m_record.caption = record.caption;
+    m_record = record;
     return CDialog::Create(IDD_VIEW_MESSAGE, CWnd::GetDesktopWindow());
 }
 
@@ -73,22 +59,9 @@ void CReceiveMessageDlg::DoDataExchange(CDataExchange* dx)
 BOOL CReceiveMessageDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    SkinEditControl(m_body.m_hWnd, "EditSMS");
-    m_body.ModifyStyle(0, WS_CLIPSIBLINGS);
-    m_panel.SetMessageAreaHeight(MESSAGE_BAND_HEIGHT, FALSE);
-    m_panel.ModifyStyle(0, WS_CLIPSIBLINGS);
-    // Behind the body, so that the edit stays in front of the panel it sits on.
-    ::SetWindowPos(m_panel.m_hWnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SkinStaticControl(::GetDlgItem(m_hWnd, IDC_VIEW_SENDER_CAPTION), "StaticBold");
+    SkinMessagePanel(*this, m_body, m_panel, MESSAGE_BAND_HEIGHT, IDC_VIEW_SENDER_CAPTION);
     FillFromRecord();
-
-    if (m_history.Create(IDD_HISTORY_POPUP, this)) {
-        RECT dialog, popup;
-        GetWindowRect(&dialog);
-        m_history.GetWindowRect(&popup);
-        m_history.SetWindowPos(nullptr, 0, 0, dialog.right - dialog.left, popup.bottom - popup.top,
-                               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    CreateHistoryPopup(*this, m_history);
     return TRUE;
 }
 
@@ -118,17 +91,12 @@ void CReceiveMessageDlg::OnBackOrNext()
     }
     CSmsRecord next;
     if (!CMessageStore::TakeNextUnread(m_strPeerId, next, m_nNextMode)) {
-        ::MessageBoxA(m_hWnd, LoadText(IDS_NO_NEXT_MESSAGE), LoadText(IDS_VIEW_CAPTION), MB_ICONSTOP);
+        MessageBoxText(m_hWnd, LoadText(IDS_NO_NEXT_MESSAGE), IDS_VIEW_CAPTION, MB_ICONSTOP);
     } else {
         // Shown all the same when the file cannot take it: the store keeps
         // the record in memory until it can, and the user is told.
         CMessageStore::AddHistory(next);
-        m_record.kind = next.kind;
-        m_record.peer = next.peer;
-        m_record.time = next.time;
-        m_record.text = next.text;
-        m_record.owner = next.owner;
-        m_record.caption = next.caption;
+        m_record = next;
         FillFromRecord();
     }
     if (m_nNextMode == 0) SetBackNextText(IDS_BACK);

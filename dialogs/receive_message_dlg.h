@@ -21,8 +21,6 @@ public:
     // Another message of this sender waits in the unread queue.
     void SetMoreWaiting();
 
-    bool IsNextMode() const { return m_nNextMode != 0; }
-    const CString& GetPeerId() const { return m_strPeerId; }
 
     // The panel's line: "日期：" date "时间：" clock, the time label padded to
     // 25 bytes. A time without a space gives an empty date and clock.

@@ -1,6 +1,8 @@
 #include "send_message_dlg.h"
 
 #include "dialog_host.h"
+#include "message_panel.h"
+#include "module_text.h"
 #include "res/resource.h"
 #include "send_rules.h"
 #include "skin/ixa_skin.h"
@@ -103,26 +105,15 @@ void CSendMessageDlg::DoDataExchange(CDataExchange* dx)
 BOOL CSendMessageDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    SkinEditControl(m_message.m_hWnd, "EditSMS");
-    m_message.ModifyStyle(0, WS_CLIPSIBLINGS);
-    m_frame.SetMessageAreaHeight(MESSAGE_BAND_HEIGHT, FALSE);
-    m_frame.ModifyStyle(0, WS_CLIPSIBLINGS);
-    ::SetWindowPos(m_frame.m_hWnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SkinStaticControl(::GetDlgItem(m_hWnd, IDC_SEND_RECIPIENT_CAPTION), "StaticBold");
-    m_year.SetKind(0);
-    m_month.SetKind(1);
-    m_day.SetKind(2);
-    m_hour.SetKind(3);
-    m_minute.SetKind(4);
-    FillDateFields(-1, false);
+    SkinMessagePanel(*this, m_message, m_frame, MESSAGE_BAND_HEIGHT, IDC_SEND_RECIPIENT_CAPTION);
+    m_year.SetKind(DateFieldYear);
+    m_month.SetKind(DateFieldMonth);
+    m_day.SetKind(DateFieldDay);
+    m_hour.SetKind(DateFieldHour);
+    m_minute.SetKind(DateFieldMinute);
+    FillDateFields(DateFieldNone, false);
 
-    if (m_history.Create(IDD_HISTORY_POPUP, this)) {
-        RECT dialog, popup;
-        GetWindowRect(&dialog);
-        m_history.GetWindowRect(&popup);
-        m_history.SetWindowPos(nullptr, 0, 0, dialog.right - dialog.left, popup.bottom - popup.top,
-                               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    CreateHistoryPopup(*this, m_history);
 
     ::SendMessageA(m_signature.m_hWnd, EM_LIMITTEXT, SIGNATURE_BYTES, 0);
     CString signature;
@@ -137,19 +128,19 @@ BOOL CSendMessageDlg::OnInitDialog()
 
 // ---------------------------------------------------------------- counter and limits
 
-void CSendMessageDlg::ShowLimitHint() { m_frame.SetWindowText(SendRules::CounterText("", "")); }
+void CSendMessageDlg::ShowLimitHint() { m_frame.SetWindowText(send_rules::CounterText("", "")); }
 
 void CSendMessageDlg::UpdateCounter()
 {
-    m_frame.SetWindowText(SendRules::CounterText(WindowText(m_signature), WindowText(m_message)));
+    m_frame.SetWindowText(send_rules::CounterText(WindowText(m_signature), WindowText(m_message)));
 }
 
 void CSendMessageDlg::UpdateLimits(CSmsTextEdit& field)
 {
     // Each field's room is what the other field's part leaves.
-    const CString otherPart = &field == &m_message ? SendRules::SignaturePrefix(WindowText(m_signature))
+    const CString otherPart = &field == &m_message ? send_rules::SignaturePrefix(WindowText(m_signature))
                                                    : WindowText(m_message) + ":";
-    const SendRules::Limits limits = SendRules::LimitsBeside(otherPart);
+    const send_rules::Limits limits = send_rules::LimitsBeside(otherPart);
     field.SetLimits(limits.wide, limits.narrow);
 }
 
@@ -172,37 +163,27 @@ LRESULT CSendMessageDlg::OnInsertText(WPARAM, LPARAM text)
 
 bool CSendMessageDlg::IsScheduled() const { return IsChecked(m_schedule); }
 
-void CSendMessageDlg::FillDateFields(int index, bool fill)
+void CSendMessageDlg::FillDateFields(DateFieldKind typed, bool fill)
 {
-    CDateTimeField* fields[] = {&m_year, &m_month, &m_day, &m_hour, &m_minute};
-    for (CDateTimeField* field : fields) {
+    for (CDateTimeField* field : {&m_year, &m_month, &m_day, &m_hour, &m_minute}) {
         if (!fill) {
             field->Clear();
-            continue;
-        }
-        if (field->GetKind() != index) {
+        } else if (field->GetKind() != typed) {
             field->SetNow();
-        } else if (index == 2) {
+        } else if (typed == DateFieldDay) {
             // The day keeps what was typed, cut to the month shown.
             field->SetYearMonth(m_year.GetValue(), m_month.GetValue());
         }
     }
 }
 
-void CSendMessageDlg::OnScheduleClicked() { FillDateFields(-1, IsScheduled()); }
-
-CDateTimeField* CSendMessageDlg::DateFieldOf(HWND window)
-{
-    for (CDateTimeField* field : {&m_year, &m_month, &m_day, &m_hour, &m_minute})
-        if (field->m_hWnd == window) return field;
-    return nullptr;
-}
+void CSendMessageDlg::OnScheduleClicked() { FillDateFields(DateFieldNone, IsScheduled()); }
 
 LRESULT CSendMessageDlg::OnDateFieldTyped(WPARAM, LPARAM field)
 {
     auto date = reinterpret_cast<CDateTimeField*>(field);
     if (!date || IsScheduled()) return 0;
-    FillDateFields(date->GetKind(), true);
+    FillDateFields(static_cast<DateFieldKind>(date->GetKind()), true);
     SetChecked(m_schedule, true);
     return 0;
 }
@@ -223,7 +204,7 @@ LRESULT CSendMessageDlg::OnDateFieldChanged(WPARAM, LPARAM field)
 
 CString CSendMessageDlg::FormatScheduledTime()
 {
-    return SendRules::FormatScheduledTime(m_year.GetValue(), m_month.GetValue(), m_day.GetValue(),
+    return send_rules::FormatScheduledTime(m_year.GetValue(), m_month.GetValue(), m_day.GetValue(),
                                           m_hour.GetValue(), m_minute.GetValue());
 }
 
@@ -258,13 +239,7 @@ void CSendMessageDlg::PrepareRecipient(const CString& id)
     CallRecipient(id);
 }
 
-int CSendMessageDlg::MessageBoxId(UINT id, UINT style)
-{
-    CString text, caption;
-    text.LoadString(id);
-    caption.LoadString(IDS_SEND_CAPTION);
-    return ::MessageBoxA(m_hWnd, text, caption, style);
-}
+int CSendMessageDlg::MessageBoxId(UINT id, UINT style) { return MessageBoxText(m_hWnd, LoadText(id), IDS_SEND_CAPTION, style); }
 
 void CSendMessageDlg::OnSend()
 {
@@ -311,9 +286,9 @@ void CSendMessageDlg::SendToConnected()
             ++index;
             continue;
         }
-        const std::string request = SendRules::BuildSendRequest(sender, id, m_strContent, m_strScheduledTime);
+        const std::string request = send_rules::BuildSendRequest(sender, id, m_strContent, m_strScheduledTime);
         it->second->SendData(request.data(), static_cast<int>(request.size()));
-        CSmsRecord record = SendRules::SentRecord(id, m_strContent, m_strScheduledTime, LocalTimeNow());
+        CSmsRecord record = send_rules::SentRecord(id, m_strContent, m_strScheduledTime, LocalTimeNow());
         // The message is sent: a record the file cannot take waits in the
         // store's memory, and the service window tells the user.
         CMessageStore::AddHistory(record);

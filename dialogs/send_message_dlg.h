@@ -21,7 +21,9 @@ public:
     static constexpr UINT TIMER_SEND_PERIOD_MS = 2000;
     // The attempt ends with the time-out message after this much counted time.
     static constexpr UINT SEND_LIMIT_MS = 30000;
-    // Adapters not yet connected are called again at this tick.
+    // Adapters not yet connected are called again at this tick (14 s): a
+    // call lost on the way gets a second chance while half of the limit is
+    // still left for its answer.
     static constexpr UINT CALL_AGAIN_TICK = 7;
     static constexpr int MESSAGE_BAND_HEIGHT = 44;
     static constexpr int SIGNATURE_BYTES = 10;
@@ -35,7 +37,6 @@ public:
 
     // Non-zero while an attempt runs.
     bool IsSending() const { return m_nSendTimer != 0; }
-    const CString& GetRecipientId() const { return m_strRecipientId; }
 
 protected:
     void DoDataExchange(CDataExchange* dx) override;
@@ -69,11 +70,12 @@ private:
     void EnableInputs(bool enable);
     void UpdateLimits(CSmsTextEdit& field);
     void ShowLimitHint();
-    void FillDateFields(int index, bool fill);
+    // Every date field blank, or showing now but the one the user typed
+    // into (DateFieldNone: all of them).
+    void FillDateFields(DateFieldKind typed, bool fill);
     CString FormatScheduledTime();
     bool IsScheduled() const;
     int MessageBoxId(UINT id, UINT style);
-    CDateTimeField* DateFieldOf(HWND window);
 
     CSkinStatic m_frame;
     CDateTimeField m_year;

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-namespace SendRules {
+namespace send_rules {
 
 CString SignaturePrefix(const char* signature)
 {
@@ -90,4 +90,4 @@ CSmsRecord SentRecord(const char* recipient, const char* content, const char* sc
     return record;
 }
 
-} // namespace SendRules
+} // namespace send_rules

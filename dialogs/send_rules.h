@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace SendRules {
+namespace send_rules {
 
 // What the counter announces: 140 single-byte or 70 Chinese characters, of
 // which the service takes 2 for itself, so the fields together hold 138 or 68.
@@ -38,4 +38,4 @@ std::string BuildSendRequest(const char* sender, const char* recipient, const ch
 // scheduled time.
 CSmsRecord SentRecord(const char* recipient, const char* content, const char* scheduledTime, const char* now);
 
-} // namespace SendRules
+} // namespace send_rules

@@ -9,6 +9,7 @@
 #include "store/sms_record.h"
 #include "switch_manager.h"
 #include "transport/sms_adapter.h"
+#include "dialogs/module_text.h"
 #include "dialogs/window_registry.h"
 
 #include <cstdlib>
@@ -35,13 +36,6 @@ CString UserId()
 {
     CSmsUtilPlugin* plugin = Plugin();
     return plugin ? plugin->GetUserId() : CString();
-}
-
-CString LoadText(UINT id)
-{
-    CString text;
-    text.LoadString(id);
-    return text;
 }
 
 // Shows the dialog registered under `key` and brings it forward; false when
@@ -111,7 +105,7 @@ void CSmsServiceWnd::Shutdown()
     StopPollTimer();
     ReleaseAdapter();
     m_bReady = 0;
-    m_nInitElapsed = 0;
+    m_startUp.Restart();
     m_strServiceUrl.Empty();
     m_strRegisterPhone.Empty();
     if (GetDialogHost() == this) SetDialogHost(nullptr);
@@ -185,7 +179,7 @@ int CSmsServiceWnd::StartService()
         return -1;
     }
     // The first call comes before the timer's first tick: the count starts here.
-    m_nInitElapsed = 0;
+    m_startUp.Restart();
     if (!m_pAdapter->m_bConnected) CallService();
     if (!StartInitTimer()) {
         SetOrderState(COrderDlg::STATE_FAILED);
@@ -212,8 +206,8 @@ void CSmsServiceWnd::StopPollTimer()
 bool CSmsServiceWnd::StartInitTimer()
 {
     if (m_nInitTimer) return true;
-    m_nInitElapsed = 0;
-    m_nInitTimer = SetTimer(TIMER_INIT, TIMER_INIT_PERIOD_MS);
+    m_startUp.Restart();
+    m_nInitTimer = SetTimer(TIMER_INIT, CStartUpPacing::TICK_MS);
     return m_nInitTimer != 0;
 }
 
@@ -243,22 +237,15 @@ void CSmsServiceWnd::OnTimer(UINT_PTR id)
         Default();
         return;
     }
-    m_nInitElapsed += TIMER_INIT_PERIOD_MS;
+    const CStartUpPacing::Step step = m_startUp.Tick(AdapterConnected());
     if (!PluginOnline()) {
         StopInitTimer();
         SetOrderState(COrderDlg::STATE_FAILED);
         return;
     }
-    // The limits run from the start of the start-up, connected or not.
-    if (!AdapterConnected()) {
-        if (m_nInitElapsed < CALL_LIMIT_MS) {
-            if (m_nInitElapsed % CALL_PERIOD_MS == 0) CallService();
-            return;
-        }
-    } else if (m_nInitElapsed < QUERY_LIMIT_MS) {
-        if (m_nInitElapsed % QUERY_PERIOD_MS == 0) SendServiceQuery();
-        return;
-    }
+    if (step == CStartUpPacing::STEP_CALL) CallService();
+    if (step == CStartUpPacing::STEP_QUERY) SendServiceQuery();
+    if (step != CStartUpPacing::STEP_GIVE_UP) return;
     StopInitTimer();
     SetOrderState(COrderDlg::STATE_TIMEOUT);
 }
@@ -376,7 +363,7 @@ void CSmsServiceWnd::OnLogout()
     RemoveRegisteredWindow(kOrderKey);
 }
 
-void CSmsServiceWnd::SetOrderState(int state)
+void CSmsServiceWnd::SetOrderState(COrderDlg::State state)
 {
     if (auto dialog = static_cast<COrderDlg*>(FindRegisteredWindow(kOrderKey))) dialog->SetServiceState(state);
 }
@@ -429,7 +416,7 @@ void CSmsServiceWnd::OpenOrderDialog()
                                              [this](COrderDlg& made) { return made.Create(this); });
     if (!dialog) return;
     ShowRegistered(kOrderKey);
-    int state = COrderDlg::STATE_FAILED;
+    COrderDlg::State state = COrderDlg::STATE_FAILED;
     if (!PluginOnline())
         state = COrderDlg::STATE_OFFLINE;
     else if (IsReady())
@@ -443,7 +430,7 @@ int CSmsServiceWnd::MessageBoxId(UINT id, UINT style) { return MessageBoxText(Lo
 
 int CSmsServiceWnd::MessageBoxText(const CString& text, UINT style)
 {
-    return ::MessageBoxA(m_hWnd, text, LoadText(IDS_PLUGIN_CAPTION), style);
+    return ::MessageBoxText(m_hWnd, text, IDS_PLUGIN_CAPTION, style);
 }
 
 void CSmsServiceWnd::ShowSendDialog(unsigned int number)

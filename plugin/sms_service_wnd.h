@@ -4,6 +4,7 @@
 #include "afxwin.h"
 #include "dialogs/dialog_host.h"
 #include "dialogs/order_dlg.h"
+#include "plugin/start_up_pacing.h"
 #include "store/message_store.h"
 #include "store/store_repair.h"
 #include "transport/service_text.h"
@@ -20,14 +21,6 @@ public:
     static constexpr UINT_PTR TIMER_POLL = 300;
     static constexpr UINT TIMER_POLL_PERIOD_MS = 2000;
     static constexpr UINT_PTR TIMER_INIT = 301;
-    static constexpr UINT TIMER_INIT_PERIOD_MS = 100;
-    // The start-up calls the service every CALL_PERIOD_MS until it answers or
-    // CALL_LIMIT_MS have passed, then asks it every QUERY_PERIOD_MS until it
-    // is ready or QUERY_LIMIT_MS have passed since the start.
-    static constexpr UINT CALL_PERIOD_MS = 500;
-    static constexpr UINT CALL_LIMIT_MS = 3000;
-    static constexpr UINT QUERY_PERIOD_MS = 1000;
-    static constexpr UINT QUERY_LIMIT_MS = 6000;
     // Posted by the store's held observer: a change that the message file
     // could not take waits in memory. wParam: the StoreFailure.
     static constexpr UINT WM_STOREHELD = WM_APP + 1;
@@ -52,7 +45,7 @@ public:
     // cannot take changes may be reported once more.
     void OnLogin(CStoreRepair::Outcome checked, const CString& keptCopy);
     void OnServiceReady();
-    void SetOrderState(int state);
+    void SetOrderState(COrderDlg::State state);
     void OpenOrderDialog();
     void ShowSendDialog(unsigned int number);
     // Shows the record, or queues it while its sender's dialog is open, its
@@ -69,9 +62,9 @@ public:
     bool IsReady() const { return m_bReady && AdapterConnected(); }
     // Whether a start-up is under way (its timer runs).
     bool IsStarting() const { return m_nInitTimer != 0; }
+    unsigned int GetInitElapsed() const { return m_startUp.ElapsedMs(); }
     bool IsPolling() const { return m_nPollTimer != 0; }
     // Milliseconds since the running start-up began.
-    unsigned int GetInitElapsed() const { return m_nInitElapsed; }
     const CString& GetServiceUrl() const { return m_strServiceUrl; }
     const CString& GetRegisterPhone() const { return m_strRegisterPhone; }
 
@@ -120,7 +113,7 @@ private:
 
     UINT_PTR m_nPollTimer = 0;
     UINT_PTR m_nInitTimer = 0;
-    unsigned int m_nInitElapsed = 0;
+    CStartUpPacing m_startUp;
     int m_bReady = 0;
     CString m_strServiceUrl;
     CString m_strRegisterPhone;

@@ -30,6 +30,8 @@ extern CString AccountDataDir;
 // Hands out the unread walk's entries.
 class CUnreadVisitor {
 public:
+    // Never called: it keeps the slot the host's function table has before
+    // HandleUnread.
     virtual bool WantsUnread(int reserved) = 0;
     // True when the entry has been dealt with and is to be removed.
     virtual bool HandleUnread(CByteReader& reader) = 0;

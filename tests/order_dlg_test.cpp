@@ -96,7 +96,7 @@ TEST(OrderAddressTest, OptionByLevelAndValuesUnchanged)
 TEST_F(OrderDialogTest, EachStateShowsItsTextAndOnlyFailuresOfferARetry)
 {
     const struct {
-        int state;
+        COrderDlg::State state;
         const char* text;
         bool retry;
     } cases[] = {

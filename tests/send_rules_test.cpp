@@ -6,7 +6,7 @@
 
 #include <string>
 
-using namespace SendRules;
+using namespace send_rules;
 
 TEST(SendRulesTest, SendRequestBytes)
 {

@@ -11,7 +11,7 @@
 #include "store/message_store.h"
 #include "store/sms_record.h"
 #include "switch_manager.h"
-#include "test_host.h"
+#include "plugin_fixture.h"
 #include "transport/sms_adapter.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +81,26 @@ protected:
 } // namespace
 
 // ---------------------------------------------------------------- start-up
+
+// What each 100 ms tick does: "." nothing, C call, Q query, X give up.
+TEST(StartUpPacingTest, CallsUntilConnectedThenQueriesWithinTheLimits)
+{
+    const struct {
+        int connectedAtTick; // 0: from the start; 99: never
+        const char* steps;
+    } cases[] = {
+        {99, "....C....C....C....C....C....X"},
+        {0, ".........Q.........Q.........Q.........Q.........Q.........X"},
+        {12, "....C....C.........Q.........Q.........Q.........Q.........X"},
+    };
+    for (const auto& each : cases) {
+        CStartUpPacing pacing;
+        std::string steps;
+        for (int tick = 1; steps.empty() || steps.back() != 'X'; ++tick)
+            steps += ".CQX"[pacing.Tick(tick > each.connectedAtTick)];
+        EXPECT_EQ(each.steps, steps) << "connected at tick " << each.connectedAtTick;
+    }
+}
 
 TEST_F(ServiceTest, NeverConnectedCallsEveryHalfSecondAndTimesOutAtThree)
 {
