@@ -9,8 +9,10 @@
 class CStartUpPacing {
 public:
     static constexpr UINT TICK_MS = 100;
+    // Until the call is answered.
     static constexpr UINT CALL_PERIOD_MS = 500;
     static constexpr UINT CALL_LIMIT_MS = 3000;
+    // Once it is.
     static constexpr UINT QUERY_PERIOD_MS = 1000;
     static constexpr UINT QUERY_LIMIT_MS = 6000;
 

@@ -15,11 +15,11 @@ public:
 class CSmsRecord : public CStorable {
 public:
     enum Kind : BYTE {
-        KIND_UNDELIVERED = 0,
+        KIND_UNDELIVERED = 0, // the service's notice that a sent message did not arrive
         KIND_SENT = 1,
-        KIND_SCHEDULED = 2,
+        KIND_SCHEDULED = 2, // sent, to go out at its time
         KIND_RECEIVED = 3,
-        KIND_NEW = 255,
+        KIND_NEW = 255, // not yet filled in
     };
 
     CSmsRecord() = default;
