@@ -284,10 +284,15 @@ DisconnectReason SwitchCore::Serve(SOCKET socket)
     // From here on the socket does not block: the thread waits for the
     // socket and for the outbox together.
     WSAEVENT socketEvent = WSACreateEvent();
-    if (socketEvent == WSA_INVALID_EVENT || WSAEventSelect(socket, socketEvent, FD_READ | FD_WRITE | FD_CLOSE) != 0) {
-        if (socketEvent != WSA_INVALID_EVENT) WSACloseEvent(socketEvent);
-        return kWriteFailed;
-    }
+    if (socketEvent == WSA_INVALID_EVENT) return kWriteFailed;
+    DisconnectReason reason = kWriteFailed;
+    if (WSAEventSelect(socket, socketEvent, FD_READ | FD_WRITE | FD_CLOSE) == 0) reason = Exchange(socket, socketEvent);
+    WSACloseEvent(socketEvent);
+    return reason;
+}
+
+DisconnectReason SwitchCore::Exchange(SOCKET socket, WSAEVENT socketEvent)
+{
     std::deque<std::string> pending;
     size_t offset = 0;
     {
@@ -299,51 +304,42 @@ DisconnectReason SwitchCore::Serve(SOCKET socket)
     }
 
     FrameReader reader;
-    char buffer[16384];
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             for (std::string& frame : m_outbox) pending.push_back(std::move(frame));
             m_outbox.clear();
         }
-        if (!WritePending(socket, pending, offset)) break;
+        if (!WritePending(socket, pending, offset)) return kWriteFailed;
         HANDLE events[2] = {socketEvent, m_wake};
         WSAWaitForMultipleEvents(2, events, FALSE, WSA_INFINITE, FALSE);
         WSANETWORKEVENTS happened = {};
-        if (WSAEnumNetworkEvents(socket, socketEvent, &happened) != 0) {
-            WSACloseEvent(socketEvent);
-            return kReadFailed;
-        }
-        if ((happened.lNetworkEvents & FD_WRITE) && happened.iErrorCode[FD_WRITE_BIT]) break;
+        if (WSAEnumNetworkEvents(socket, socketEvent, &happened) != 0) return kReadFailed;
+        if ((happened.lNetworkEvents & FD_WRITE) && happened.iErrorCode[FD_WRITE_BIT]) return kWriteFailed;
         if (!(happened.lNetworkEvents & (FD_READ | FD_CLOSE))) continue;
-        for (;;) {
-            const int n = recv(socket, buffer, sizeof buffer, 0);
-            if (n == 0) {
-                WSACloseEvent(socketEvent);
-                return kServerClosed;
-            }
-            if (n == SOCKET_ERROR) {
-                if (WSAGetLastError() == WSAEWOULDBLOCK) break;
-                WSACloseEvent(socketEvent);
-                return kReadFailed;
-            }
-            reader.Feed(buffer, static_cast<size_t>(n));
-            Frame frame;
-            std::string error;
-            FrameReader::Result result;
-            while ((result = reader.Next(frame, error)) == FrameReader::kFrame) Dispatch(frame);
-            if (result == FrameReader::kBad) {
-                WSACloseEvent(socketEvent);
-                return kBadFrame;
-            }
-        }
-        if (happened.lNetworkEvents & FD_CLOSE) {
-            WSACloseEvent(socketEvent);
-            return kServerClosed;
-        }
+        DisconnectReason reason = kReadFailed;
+        if (!ReadAvailable(socket, reader, reason)) return reason;
+        if (happened.lNetworkEvents & FD_CLOSE) return kServerClosed;
     }
-    WSACloseEvent(socketEvent);
-    return kWriteFailed;
+}
+
+bool SwitchCore::ReadAvailable(SOCKET socket, FrameReader& reader, DisconnectReason& reason)
+{
+    char buffer[16384];
+    for (;;) {
+        const int n = recv(socket, buffer, sizeof buffer, 0);
+        if (n == 0) return reason = kServerClosed, false;
+        if (n == SOCKET_ERROR) {
+            if (WSAGetLastError() == WSAEWOULDBLOCK) return true;
+            return reason = kReadFailed, false;
+        }
+        reader.Feed(buffer, static_cast<size_t>(n));
+        Frame frame;
+        std::string error;
+        FrameReader::Result result;
+        while ((result = reader.Next(frame, error)) == FrameReader::kFrame) Dispatch(frame);
+        if (result == FrameReader::kBad) return reason = kBadFrame, false;
+    }
 }
 
 void SwitchCore::LinkDown(DisconnectReason reason)

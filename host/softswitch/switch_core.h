@@ -72,6 +72,11 @@ private:
     SOCKET Connect();
     // Writes and reads until the link fails; gives the reason.
     DisconnectReason Serve(SOCKET socket);
+    // Serve's loop, once the socket signals socketEvent.
+    DisconnectReason Exchange(SOCKET socket, WSAEVENT socketEvent);
+    // Reads and dispatches what the socket holds until it would block;
+    // false, with the reason, when the link has ended.
+    bool ReadAvailable(SOCKET socket, switchproto::FrameReader& reader, DisconnectReason& reason);
     // Flushes `pending` as far as the socket takes it without waiting.
     bool WritePending(SOCKET socket, std::deque<std::string>& pending, size_t& offset);
     void LinkDown(DisconnectReason reason);
