@@ -195,22 +195,69 @@ bool ParseProperty(SectionKind kind, const std::string& property, const std::str
     return false;
 }
 
+// Where the parser stands: the section that properties go to.
+struct SkinCursor {
+    SkinEntry* entry = nullptr;
+    SectionKind kind = SectionKind::Element;
+    size_t sections = 0;
+};
+
+bool OpenSection(const std::vector<std::string>& words, SkinDefinition& skin, SkinCursor& cursor, std::string& problem)
+{
+    if (words.size() == 3 && words[0] == "element") {
+        if (!IsName(words[1], false) || !IsName(words[2], true)) return problem = "bad element name", false;
+        auto& group = skin.groups[words[1]];
+        if (group.count(words[2])) return problem = "repeated element", false;
+        cursor.entry = &group[words[2]];
+        cursor.kind = SectionKind::Element;
+        return true;
+    }
+    if (words.size() == 2 && words[0] == "style") {
+        if (!IsName(words[1], false)) return problem = "bad style name", false;
+        if (skin.styles.count(words[1])) return problem = "repeated style", false;
+        cursor.entry = &skin.styles[words[1]];
+        cursor.kind = SectionKind::Style;
+        return true;
+    }
+    return problem = "unknown section", false;
+}
+
+// A trimmed line that is neither blank nor a comment: a section or a property.
+bool ParseSkinLine(const std::string& line, SkinDefinition& skin, SkinCursor& cursor, std::string& problem)
+{
+    if (line[0] == '[') {
+        if (line.back() != ']') return problem = "unclosed section", false;
+        if (++cursor.sections > kMaxSections) return problem = "too many sections", false;
+        return OpenSection(Words(line.substr(1, line.size() - 2)), skin, cursor, problem);
+    }
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) return problem = "no '='", false;
+    if (!cursor.entry) return problem = "property outside a section", false;
+    return ParseProperty(cursor.kind, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)), *cursor.entry,
+                         problem);
+}
+
+// The file's text without its byte order mark, if it is text at all.
+bool SkinTextOf(const std::string& input, std::string& text, std::string& error)
+{
+    if (input.size() > kMaxSkinFileBytes) return error = "file too large", false;
+    if (memchr(input.data(), '\0', input.size())) return error = "NUL byte", false;
+    text = input;
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    if (!text.empty() &&
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0) <= 0)
+        return error = "not UTF-8", false;
+    return true;
+}
+
 } // namespace
 
 bool ParseSkinText(const std::string& input, SkinDefinition& skin, std::string& error)
 {
     skin = SkinDefinition();
-    if (input.size() > kMaxSkinFileBytes) return error = "file too large", false;
-    if (memchr(input.data(), '\0', input.size())) return error = "NUL byte", false;
-    std::string text = input;
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-    if (!text.empty() &&
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0) <= 0)
-        return error = "not UTF-8", false;
-
-    SkinEntry* current = nullptr;
-    SectionKind kind = SectionKind::Element;
-    size_t sections = 0;
+    std::string text;
+    if (!SkinTextOf(input, text, error)) return false;
+    SkinCursor cursor;
     size_t lineNumber = 0;
     size_t at = 0;
     while (at <= text.size()) {
@@ -219,43 +266,17 @@ bool ParseSkinText(const std::string& input, SkinDefinition& skin, std::string& 
         std::string line = text.substr(at, end - at);
         at = end + 1;
         ++lineNumber;
-        auto fail = [&](const std::string& problem) {
-            error = "line " + std::to_string(lineNumber) + ": " + problem;
-            return false;
-        };
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.size() > kMaxLineBytes) return fail("line too long");
-        line = Trim(line);
-        if (line.empty() || line[0] == '#' || line[0] == ';') continue;
-
-        if (line[0] == '[') {
-            if (line.back() != ']') return fail("unclosed section");
-            std::vector<std::string> words = Words(line.substr(1, line.size() - 2));
-            if (++sections > kMaxSections) return fail("too many sections");
-            if (words.size() == 3 && words[0] == "element") {
-                if (!IsName(words[1], false) || !IsName(words[2], true)) return fail("bad element name");
-                auto& group = skin.groups[words[1]];
-                if (group.count(words[2])) return fail("repeated element");
-                current = &group[words[2]];
-                kind = SectionKind::Element;
-            } else if (words.size() == 2 && words[0] == "style") {
-                if (!IsName(words[1], false)) return fail("bad style name");
-                if (skin.styles.count(words[1])) return fail("repeated style");
-                current = &skin.styles[words[1]];
-                kind = SectionKind::Style;
-            } else {
-                return fail("unknown section");
-            }
-            continue;
-        }
-
-        size_t equals = line.find('=');
-        if (equals == std::string::npos) return fail("no '='");
-        if (!current) return fail("property outside a section");
-        std::string property = Trim(line.substr(0, equals));
-        std::string value = Trim(line.substr(equals + 1));
         std::string problem;
-        if (!ParseProperty(kind, property, value, *current, problem)) return fail(problem);
+        if (line.size() > kMaxLineBytes) {
+            problem = "line too long";
+        } else {
+            line = Trim(line);
+            if (line.empty() || line[0] == '#' || line[0] == ';') continue;
+            if (ParseSkinLine(line, skin, cursor, problem)) continue;
+        }
+        error = "line " + std::to_string(lineNumber) + ": " + problem;
+        return false;
     }
     return true;
 }
