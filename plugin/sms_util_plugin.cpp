@@ -1,6 +1,6 @@
 #include "sms_util_plugin.h"
 
-#include "dialogs/web_browser2.h"
+#include "browser/web_browser2.h"
 #include "res/resource.h"
 #include "skin/skin_provider.h"
 #include "sms_service_wnd.h"

@@ -7,7 +7,7 @@
 #include <winsock2.h>
 
 #include "dialogs/send_message_dlg.h"
-#include "dialogs/web_browser2.h"
+#include "browser/web_browser2.h"
 #include "message_box_hook.h"
 #include "plugin/sms_service_wnd.h"
 #include "plugin/sms_util_plugin.h"
