@@ -176,8 +176,6 @@ private:
 };
 
 const COLORREF kPageColour = RGB(255, 255, 255);
-const COLORREF kBarColour = RGB(236, 236, 236);
-const COLORREF kBarLineColour = RGB(190, 190, 190);
 const COLORREF kTextColour = RGB(0, 0, 0);
 const COLORREF kQuietColour = RGB(110, 110, 110);
 const COLORREF kLinkColour = RGB(0, 0, 204);
@@ -223,6 +221,9 @@ void PaintPage(const BrowserState& state, CTextFlow& flow)
         break;
     }
 }
+
+const COLORREF kBarColour = RGB(236, 236, 236);
+const COLORREF kBarLineColour = RGB(190, 190, 190);
 
 void PaintAddressBar(const BrowserState& state, HDC dc, int width, int barHeight)
 {
