@@ -11,6 +11,7 @@
 #include "dialogs/window_registry.h"
 #include "probe_adapter.h"
 #include "res/resource.h"
+#include "temp_dir.h"
 #include "test_host.h"
 
 #include <windows.h>

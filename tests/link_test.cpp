@@ -20,7 +20,7 @@
 #include "smsd_control.h"
 #include "switch_socket.h"
 #include "switch_manager.h"
-#include "test_host.h"
+#include "plugin_fixture.h"
 #include "transport/sms_adapter.h"
 
 #include <gtest/gtest.h>

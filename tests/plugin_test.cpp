@@ -1,7 +1,7 @@
 // The real smsutil.dll in a test host that records every call the plugin
 // makes: what the host sees of the plugin through its slots.
 #include "sms_util_plugin.h"
-#include "test_host.h"
+#include "plugin_fixture.h"
 
 #include <gtest/gtest.h>
 

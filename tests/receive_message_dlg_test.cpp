@@ -14,7 +14,7 @@
 #include "store/message_store.h"
 #include "store/sms_record.h"
 #include "store_db_reader.h"
-#include "test_host.h"
+#include "plugin_fixture.h"
 
 #include <gtest/gtest.h>
 

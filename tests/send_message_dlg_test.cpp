@@ -12,7 +12,7 @@
 #include "res/resource.h"
 #include "store/message_store.h"
 #include "store/sms_record.h"
-#include "test_host.h"
+#include "plugin_fixture.h"
 
 #include <gtest/gtest.h>
 

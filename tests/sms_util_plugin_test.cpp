@@ -10,7 +10,7 @@
 #include "skin/skin_provider.h"
 #include "store/message_store.h"
 #include "switch_manager.h"
-#include "test_host.h"
+#include "plugin_fixture.h"
 #include "transport/sms_adapter.h"
 
 #include <gtest/gtest.h>

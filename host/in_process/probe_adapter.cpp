@@ -2,8 +2,6 @@
 
 #include "switch_manager.h"
 
-#include <gtest/gtest.h>
-
 AdapterLog g_adapters;
 std::function<unsigned()> g_adapterClock;
 CProbeFactory g_probeFactory;
@@ -50,10 +48,4 @@ void InstallProbeAdapters()
     g_adapterClock = nullptr;
     g_probeFactory.failNext = false;
     SwitchManager::getInstance()->RegisterAdapterFactory(SMS_ADAPTER_TYPE, &g_probeFactory);
-}
-
-void ConnectLastAdapter()
-{
-    ASSERT_NE(nullptr, g_adapters.last);
-    g_adapters.last->OnCallResult(0, 0, 0, 0, 0, 0, 0);
 }

@@ -1,10 +1,10 @@
-// A host application object for tests: configurable answers, and a log of
-// every call the plugin makes, one line each.
+// A host for programs that hold the module's code in their own process,
+// tests and benchmarks: the host application object here, the switch played
+// by probe adapters, a user's keys and clicks, a data directory of its own.
+// The host object has configurable answers, and logs every call the plugin
+// makes, one line each.
 #pragma once
 #include "ixa_base.h"
-#include "temp_dir.h"
-
-#include <gtest/gtest.h>
 
 #include <map>
 #include <string>
@@ -56,40 +56,4 @@ class HostScope {
 public:
     explicit HostScope(IxaBase* host) { IxaBase::SetIxaInstance(host); }
     ~HostScope() { IxaBase::SetIxaInstance(nullptr); }
-};
-
-// Each test gets a new plugin object in a new test host, initialised as the
-// host does, with its own data directory; after the test the host logs out
-// and exits the plugin, so that no test sees what another left behind.
-template <typename Plugin>
-class PluginFixture : public ::testing::Test {
-protected:
-    using Maker = IxaPlugin* (*)();
-    explicit PluginFixture(Maker make) : m_make(make) {}
-
-    void SetUp() override
-    {
-        host.dataDir = m_dataDir.Path();
-        IxaBase::SetIxaInstance(&host);
-        plugin = static_cast<Plugin*>(m_make());
-        ASSERT_NE(nullptr, plugin);
-        plugin->InitPlugin();
-    }
-    void TearDown() override
-    {
-        if (plugin) {
-            host.Send(plugin, IXA_MESSAGE_OFFLINE);
-            plugin->ExitPlugin();
-        }
-        IxaBase::SetIxaInstance(nullptr);
-        delete plugin;
-    }
-    void LogIn() { host.LogIn(plugin); }
-
-    CTestHost host;
-    Plugin* plugin = nullptr;
-
-private:
-    Maker m_make;
-    TempDir m_dataDir;
 };

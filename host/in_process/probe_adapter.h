@@ -40,5 +40,3 @@ extern CProbeFactory g_probeFactory;
 
 // Forgets every record and the clock; registers the probe factory.
 void InstallProbeAdapters();
-// The switch reports the newest adapter's call as answered.
-void ConnectLastAdapter();

@@ -1,6 +1,7 @@
-// The few Windows types, macros and functions that the parsers use, for a
-// native build of those parsers. Functions are implemented in win_shim.cpp
-// for code page 936, the code page the module runs in.
+// The Windows types, macros and calls that the module's code uses, for
+// native builds of it: the store in smsdb and its crash test, the parsers in
+// the fuzzing harnesses. Functions are implemented in win_shim.cpp (text, for
+// code page 936, the code page the module runs in) and win_file.cpp (files).
 #pragma once
 #include <stdarg.h>
 #include <stdint.h>
