@@ -3,6 +3,7 @@
 //   smshost.exe [--account N] [--directory FILE] [--data DIR] [--seconds N] [--order]
 //               [--at X,Y]
 #include "afxwin.h"
+#include "command_line.h"
 #include "host_app.h"
 #include "host_window.h"
 #include "switch_manager.h"
@@ -23,23 +24,30 @@ struct Options {
     int x = 560, y = 20;
 };
 
-bool ParseOptions(int argc, char** argv, Options& options)
+int ReadCommandLine(int argc, char** argv, Options& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--account" && hasValue) options.account = strtoul(argv[++i], nullptr, 10);
-        else if (arg == "--directory" && hasValue) options.directoryFile = argv[++i];
-        else if (arg == "--data" && hasValue) options.dataDir = argv[++i];
-        else if (arg == "--seconds" && hasValue) options.seconds = atoi(argv[++i]);
-        else if (arg == "--order") options.order = true;
-        else if (arg == "--at" && hasValue && sscanf(argv[i + 1], "%d,%d", &options.x, &options.y) == 2) ++i;
-        else {
-            fprintf(stderr, "smshost: unknown option %s\n", arg.c_str());
-            return false;
-        }
-    }
-    return true;
+    const CLI::Validator corner(
+        [](std::string& text) {
+            int x, y;
+            return sscanf(text.c_str(), "%d,%d", &x, &y) == 2 ? std::string() : "wants X,Y, not " + text;
+        },
+        "");
+    std::string at;
+    CLI::App app("smshost: the instant-messaging client stand-in. It loads smsutil.dll from its own folder, logs "
+                 "an account in and runs until its window closes.");
+    DescribeCommandLine(app, "smshost");
+    app.add_option("--account", options.account, "the account to log in; 10001 unless given")->type_name("N");
+    app.add_option("--directory", options.directoryFile, "the account directory; the built-in one unless given")
+        ->type_name("FILE");
+    app.add_option("--data", options.dataDir, "the account's data directory; data\\N\\ beside the program unless given")
+        ->type_name("DIR");
+    app.add_option("--seconds", options.seconds, "ends the run after N seconds")->type_name("N");
+    app.add_flag("--order", options.order, "opens the order page once logged in");
+    app.add_option("--at", at, "where the main window's top left corner goes")->type_name("X,Y")->check(corner);
+    app.footer("The switch's address comes from SMSUTIL_SWITCH_ADDR (HOST:PORT), else 127.0.0.1:20061.");
+    const int status = ParseCommandLine(app, argc, argv);
+    if (status < 0 && !at.empty()) sscanf(at.c_str(), "%d,%d", &options.x, &options.y);
+    return status;
 }
 
 // A Unix path from a shell script becomes the Z: path Wine maps it to; the
@@ -70,23 +78,51 @@ void MakeDirectories(const CString& path)
         if (path[i] == '\\') CreateDirectoryA(path.Left(i), nullptr);
 }
 
+// The module from the program's own folder, as the client loads a plugin;
+// null after saying why not.
+IxaPlugin* LoadPlugin()
+{
+    HMODULE module = LoadLibraryA("smsutil.dll");
+    auto getPlugin = module ? reinterpret_cast<IxaPlugin* (*)()>(GetProcAddress(module, "getPlugin")) : nullptr;
+    if (!getPlugin) {
+        fprintf(stderr, "smshost: cannot load smsutil.dll (error %lu)\n", GetLastError());
+        return nullptr;
+    }
+    return getPlugin();
+}
+
+// Until the window closes, or `seconds` pass when they are not negative.
+void RunMessageLoop(int seconds)
+{
+    if (seconds >= 0) SetTimer(nullptr, 0, seconds * 1000, nullptr);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_TIMER && message.hwnd == nullptr) break;
+        // As the client's framework does, the plugin's modeless dialogs take
+        // their keys (Enter, Escape, Tab) through their dialog manager.
+        if (AfxPreTranslateDialogMessage(message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     setvbuf(stdout, nullptr, _IONBF, 0);
     Options options;
-    if (!ParseOptions(argc, argv, options)) return 2;
+    const int status = ReadCommandLine(argc, argv, options);
+    if (status >= 0) return status;
 
     AccountDirectory directory = AccountDirectory::BuiltIn();
-    if (!options.directoryFile.empty()) {
-        std::string error;
-        if (!directory.LoadFile(options.directoryFile, error)) {
-            fprintf(stderr, "smshost: %s\n", error.c_str());
-            return 2;
-        }
+    std::string error;
+    if (!options.directoryFile.empty() && !directory.LoadFile(options.directoryFile, error)) {
+        fprintf(stderr, "smshost: %s\n", error.c_str());
+        return 2;
     }
-    if (!directory.Find(options.account)) {
+    const DirectoryAccount* account = directory.Find(options.account);
+    if (!account) {
         fprintf(stderr, "smshost: account %u is not in the directory\n", options.account);
         return 2;
     }
@@ -96,21 +132,15 @@ int main(int argc, char** argv)
 
     CHostApp host(directory, options.account, dataDir);
     IxaBase::SetIxaInstance(&host);
-
-    HMODULE module = LoadLibraryA("smsutil.dll");
-    auto getPlugin = module ? reinterpret_cast<IxaPlugin* (*)()>(GetProcAddress(module, "getPlugin")) : nullptr;
-    if (!getPlugin) {
-        fprintf(stderr, "smshost: cannot load smsutil.dll (error %lu)\n", GetLastError());
-        return 1;
-    }
-    IxaPlugin* plugin = getPlugin();
+    IxaPlugin* plugin = LoadPlugin();
+    if (!plugin) return 1;
     plugin->InitPlugin();
-    printf("smshost: account %u (%s), data directory %s\n", options.account,
-           ToUtf8(FromUtf8(directory.Find(options.account)->name)).c_str(), ToUtf8(dataDir).c_str());
+    printf("smshost: account %u (%s), data directory %s\n", options.account, ToUtf8(FromUtf8(account->name)).c_str(),
+           ToUtf8(dataDir).c_str());
     printf("smshost: loaded \"%s\" (%s)\n", ToUtf8(plugin->GetPluginName()).c_str(), plugin->GetPluginClassId());
     for (const std::string& line : host.Registration()) printf("smshost: %s\n", line.c_str());
 
-    CHostWindow window(host, *plugin, *directory.Find(options.account), directory);
+    CHostWindow window(host, *plugin, *account, directory);
     if (!window.Create(options.x, options.y)) {
         fprintf(stderr, "smshost: cannot create the main window\n");
         return 1;
@@ -123,17 +153,7 @@ int main(int argc, char** argv)
     host.Broadcast(IXA_MESSAGE_ACCOUNT);
     printf("smshost: logged in\n");
     if (options.order) plugin->OpenOrderPage();
-
-    if (options.seconds >= 0) SetTimer(nullptr, 0, options.seconds * 1000, nullptr);
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_TIMER && message.hwnd == nullptr) break;
-        // As the client's framework does, the plugin's modeless dialogs take
-        // their keys (Enter, Escape, Tab) through their dialog manager.
-        if (AfxPreTranslateDialogMessage(message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
+    RunMessageLoop(options.seconds);
     for (const std::string& line : DescribePluginWindows()) printf("smshost: %s\n", line.c_str());
 
     host.Broadcast(IXA_MESSAGE_OFFLINE);

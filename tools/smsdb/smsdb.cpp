@@ -14,6 +14,7 @@
 // command line is status 2.
 #include "account_file.h"
 #include "byte_reader.h"
+#include "common/command_line.h"
 #include "message_store.h"
 #include "sms_record.h"
 #include "store_repair.h"
@@ -314,16 +315,76 @@ int Salvage(const std::string& file, const std::string& newFile, const std::stri
     return 0;
 }
 
-int Usage()
+// What the command line asks for.
+struct Request {
+    std::string file, command, account, peer, newFile;
+    Format format = Format::Text;
+};
+
+int ReadCommandLine(int argc, char** argv, Request& request)
 {
-    fprintf(stderr,
-            "usage: smsdb FILE accounts\n"
-            "       smsdb FILE contacts ACCOUNT\n"
-            "       smsdb FILE history ACCOUNT PEER [--csv|--json]\n"
-            "       smsdb FILE unread ACCOUNT [--csv|--json]\n"
-            "       smsdb FILE verify\n"
-            "       smsdb FILE salvage NEWFILE [ACCOUNT]\n");
-    return 2;
+    CLI::App app("smsdb: an account's message file (smsutilmsg.db) for people: what it holds, one contact's "
+                 "history, the unread queue; checking and salvaging it. Texts are UTF-8 here.");
+    DescribeCommandLine(app, "smsdb");
+    // The commands' options may come anywhere: they fall through to here.
+    app.fallthrough();
+    app.require_subcommand(0, 1);
+    app.add_option("FILE", request.file, "the message file")->type_name("")->required();
+    bool csv = false, json = false;
+    CLI::Option* csvFlag = app.add_flag("--csv", csv, "history and unread as CSV, in UTF-8, lines ending in CR LF");
+    app.add_flag("--json", json, "history and unread as a JSON array")->excludes(csvFlag);
+    const auto command = [&app](const char* name, const char* description) {
+        return app.add_subcommand(name, description);
+    };
+    const auto operand = [](CLI::App* subcommand, const char* name, std::string& value, const char* description) {
+        return subcommand->add_option(name, value, description)->type_name("");
+    };
+    command("accounts", "the accounts, with their counts and signature");
+    operand(command("contacts", "one account's contacts with history, the most recent first"), "ACCOUNT",
+            request.account, "the account's number")->required();
+    CLI::App* history = command("history", "one contact's messages, the oldest first");
+    operand(history, "ACCOUNT", request.account, "the account's number")->required();
+    operand(history, "PEER", request.peer, "the contact's number")->required();
+    operand(command("unread", "the messages not yet shown, in order"), "ACCOUNT", request.account,
+            "the account's number")->required();
+    command("verify", "prints \"good\" (status 0) or \"damaged\" (status 1)");
+    CLI::App* salvage = command("salvage", "what can be read, into a new file");
+    operand(salvage, "NEWFILE", request.newFile, "the file to write; it must not exist yet")->required();
+    operand(salvage, "ACCOUNT", request.account, "only this account's messages");
+    // Checked once the arguments are all read, so that one that is not a
+    // command is named as such.
+    app.callback([&app] {
+        if (app.get_subcommands().empty())
+            throw CLI::RequiredError("A command (accounts, contacts, history, unread, verify or salvage)");
+    });
+    app.footer("Errors are one line and status 1; a wrong command line is status 2. Reading writes nothing.");
+    const int status = ParseCommandLine(app, argc, argv);
+    if (status >= 0) return status;
+    request.command = app.get_subcommands().front()->get_name();
+    request.format = csv ? Format::Csv : json ? Format::Json : Format::Text;
+    return -1;
+}
+
+int Run(const Request& request)
+{
+    const std::string& file = request.file;
+    const DWORD attributes = GetFileAttributesA(file.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) throw Failure{"there is no such file"};
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw Failure{"it is a folder, not a store file"};
+    const CAccountFile store = CAccountFile::AtPath(file.c_str());
+    // A tool may wait longer than the messenger's window would.
+    const CAccountFile::Lock lock(store, false, 10000);
+    if (!lock.Held()) throw Failure{"the messenger is writing to it and did not finish in time; try again"};
+    const std::string& command = request.command;
+    if (command == "verify") return Verify(file);
+    if (command == "salvage") return Salvage(file, request.newFile, request.account);
+    // The library trusts a file's pages; a damaged one is only salvaged.
+    if (CStoreRepair::Verify(file.c_str()) != CStoreRepair::FILE_GOOD)
+        throw Failure{"it is damaged; `smsdb FILE salvage NEWFILE` saves what can be read from it"};
+    if (command == "accounts") return Accounts(file);
+    if (command == "contacts") return Contacts(file, request.account);
+    if (command == "history") return History(file, request.account, request.peer, request.format);
+    return Unread(file, request.account, request.format);
 }
 
 } // namespace
@@ -335,43 +396,14 @@ int main(int argc, char** argv)
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
+    Request request;
+    const int status = ReadCommandLine(argc, argv, request);
+    if (status >= 0) return status;
     CMessageStore::SetDbCreate(db_create);
-    std::vector<std::string> args(argv + 1, argv + argc);
-    Format format = Format::Text;
-    for (auto it = args.begin(); it != args.end();) {
-        if (*it == "--csv" || *it == "--json") {
-            format = *it == "--csv" ? Format::Csv : Format::Json;
-            it = args.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    if (args.size() < 2) return Usage();
-    const std::string& file = args[0];
-    const std::string& command = args[1];
-    const size_t operands = args.size() - 2;
     try {
-        const DWORD attributes = GetFileAttributesA(file.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) throw Failure{"there is no such file"};
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw Failure{"it is a folder, not a store file"};
-        const CAccountFile store = CAccountFile::AtPath(file.c_str());
-        // A tool may wait longer than the messenger's window would.
-        const CAccountFile::Lock lock(store, false, 10000);
-        if (!lock.Held()) throw Failure{"the messenger is writing to it and did not finish in time; try again"};
-        // The library trusts a file's pages; a damaged one is only salvaged.
-        const bool reading = command != "verify" && command != "salvage";
-        if (reading && CStoreRepair::Verify(file.c_str()) != CStoreRepair::FILE_GOOD)
-            throw Failure{"it is damaged; `smsdb FILE salvage NEWFILE` saves what can be read from it"};
-        if (command == "accounts" && operands == 0) return Accounts(file);
-        if (command == "contacts" && operands == 1) return Contacts(file, args[2]);
-        if (command == "history" && operands == 2) return History(file, args[2], args[3], format);
-        if (command == "unread" && operands == 1) return Unread(file, args[2], format);
-        if (command == "verify" && operands == 0) return Verify(file);
-        if (command == "salvage" && (operands == 1 || operands == 2))
-            return Salvage(file, args[2], operands == 2 ? args[3] : std::string());
+        return Run(request);
     } catch (const Failure& failure) {
-        fprintf(stderr, "smsdb: %s: %s\n", file.c_str(), failure.what.c_str());
+        fprintf(stderr, "smsdb: %s: %s\n", request.file.c_str(), failure.what.c_str());
         return 1;
     }
-    return Usage();
 }
