@@ -55,7 +55,8 @@ status 0"
   check "$tool: a missing file is one line and status 1" "$($run "$work/none.db" accounts)" \
     "smsdb: $([ $tool = windows ] && win_path "$work/none.db" || echo "$work/none.db"): there is no such file
 status 1"
-  check "$tool: a wrong command line" "$($run "$db" history 10001 | tail -1)" "status 2"
+  check "$tool: a wrong command line is named, status 2" "$($run "$db" history 10001)" \
+    $'smsdb: PEER is required\nsmsdb --help lists what it takes\nstatus 2'
 done
 check "reading changed nothing and added no file" "$(sha256sum "$db"; ls "$work/data")" "$before"
 
