@@ -33,10 +33,13 @@ std::wstring WinInetFailure(DWORD error)
     return std::wstring(reason) + L"（WinINet 错误 " + std::to_wstring(error) + L"）";
 }
 
-// Some WinINets end a receive that timed out as an aborted connection.
+// Some WinINets end a receive that timed out as an aborted connection. The
+// tick count moves in steps of some milliseconds, so a cut that comes with
+// the time-out may read a step early.
 std::wstring FailureSince(ULONGLONG start, DWORD error)
 {
-    const bool late = ::GetTickCount64() - start >= static_cast<ULONGLONG>(g_fetchTimeout);
+    const ULONGLONG kTickStepMs = 32;
+    const bool late = ::GetTickCount64() - start + kTickStepMs >= static_cast<ULONGLONG>(g_fetchTimeout);
     const bool cut = error == ERROR_INTERNET_CONNECTION_ABORTED || error == ERROR_INTERNET_CONNECTION_RESET;
     return WinInetFailure(late && cut ? ERROR_INTERNET_TIMEOUT : error);
 }
