@@ -89,6 +89,9 @@ reads=0 torn=0
 while kill -0 $writer 2>/dev/null; do
   [ -f "$busy/smsutilmsg.db" ] || { sleep 0.1; continue; }
   got=$(run_native "$busy/smsutilmsg.db" contacts 10001)
+  # A busy machine may keep the writer going past the tool's patience: that
+  # is a refusal in so many words, not a read.
+  grep -q 'did not finish in time' <<<"$got" && continue
   reads=$((reads + 1))
   [ "$(tail -1 <<<"$got")" == "status 0" ] || { torn=$((torn + 1)); head -2 <<<"$got"; }
 done
