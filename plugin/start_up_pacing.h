@@ -8,13 +8,13 @@
 
 class CStartUpPacing {
 public:
-    static constexpr UINT TICK_MS = 100;
-    // Until the call is answered.
-    static constexpr UINT CALL_PERIOD_MS = 500;
-    static constexpr UINT CALL_LIMIT_MS = 3000;
-    // Once it is.
-    static constexpr UINT QUERY_PERIOD_MS = 1000;
-    static constexpr UINT QUERY_LIMIT_MS = 6000;
+    enum : UINT {
+        TICK_MS = 100,
+        CALL_PERIOD_MS = 500, // until the call is answered
+        CALL_LIMIT_MS = 3000,
+        QUERY_PERIOD_MS = 1000, // once it is
+        QUERY_LIMIT_MS = 6000,
+    };
 
     enum Step { STEP_WAIT, STEP_CALL, STEP_QUERY, STEP_GIVE_UP };
 
