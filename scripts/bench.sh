@@ -4,12 +4,11 @@ set -uo pipefail
 source "$(dirname "$0")/prelude.sh"
 # One display and one wineserver for every program here: the delivery's two
 # hosts and its driver must share them to see each other's windows.
-source "$here/display.sh"
-start_display || exit 1
+source "$here/display.sh" && start_display || exit 1
 work=$build/bench
 rm -rf "$work" && mkdir -p "$work"
 cd "$build/win/bin"
-echo "store under Wine (microseconds per call, best of three runs):"
+echo "store under Wine (microseconds per call, the median of turns beside the bare loop's):"
 "$here/wine-run" store_bench.exe "Z:$work" 2>/dev/null | tr -d '\r'
 echo
 echo "history popup under Wine (best of 50 fills):"
@@ -29,12 +28,10 @@ echo
 echo "delivery end to end: two hosts under Wine, the native smsd on loopback:"
 delivery=$work/delivery
 mkdir -p "$delivery"
-"$build/native/server/smsd" --listen 127.0.0.1:0 --http 127.0.0.1:0 --port-file "$delivery/ports" \
-  --log "$delivery/smsd.log" &
-server=$!
+source "$here/smsd.sh"
+server=
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null; stop_display' EXIT
-for _ in $(seq 100); do [ -s "$delivery/ports" ] && break; sleep 0.05; done
-read -r switch_port _ < "$delivery/ports"
+start_smsd "$build/native/server/smsd" "$delivery"
 hosts=()
 for account in 10001 10002; do
   SMSUTIL_SWITCH_ADDR="127.0.0.1:$switch_port" "$here/wine-run" smshost.exe --account $account \

@@ -13,9 +13,8 @@ rm -rf "$work" && mkdir -p "$work"
 windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
 
 echo 0 > "$work/clock"
-"$smsd" --listen 127.0.0.1:0 --http 127.0.0.1:0 --port-file "$work/ports" --log "$work/smsd.log" \
-  --clock-file "$work/clock" &
-server=$!
+source "$here/smsd.sh"
+server=
 hosts=()
 finish() {
   for pid in "${hosts[@]}"; do kill "$pid" 2>/dev/null; done
@@ -23,8 +22,7 @@ finish() {
   wait 2>/dev/null
 }
 trap finish EXIT
-for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.05; done
-read -r switch_port _ < "$work/ports" || { echo "FAIL: smsd did not start"; exit 1; }
+start_smsd "$smsd" "$work" --clock-file "$work/clock" || { echo "FAIL: smsd did not start"; exit 1; }
 
 start_host() { # account x,y
   (cd "$bin" && SMSUTIL_SWITCH_ADDR="127.0.0.1:$switch_port" exec "$here/wine-run" smshost.exe \

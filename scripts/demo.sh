@@ -6,8 +6,7 @@
 # pictures in docs/ are refreshed from them.
 set -uo pipefail
 source "$(dirname "$0")/prelude.sh"
-source "$here/display.sh"
-start_display || exit 1
+source "$here/display.sh" && start_display || exit 1
 
 demo=$build/demo
 rm -rf "$demo" && mkdir -p "$demo"

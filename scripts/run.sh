@@ -14,13 +14,9 @@ export SMSUTIL_DISPLAY=$DISPLAY
 
 work=$build/run
 mkdir -p "$work"
-rm -f "$work/ports"
-"$build/native/server/smsd" --listen 127.0.0.1:0 --http 127.0.0.1:0 --port-file "$work/ports" \
-  --log "$work/smsd.log" &
-server=$!
+source "$here/smsd.sh"
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null' EXIT
-for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.05; done
-read -r switch_port http_port < "$work/ports" || { echo "make run: smsd did not start; see $work/smsd.log" >&2; exit 1; }
+start_smsd "$build/native/server/smsd" "$work" || { echo "make run: smsd did not start; see $work/smsd.log" >&2; exit 1; }
 echo "run: smsd on 127.0.0.1:$switch_port, its order page on port $http_port, log in $work/smsd.log"
 
 hosts=()
