@@ -112,7 +112,8 @@ bool Decode(const std::string& value, CSmsRecord& record)
 
 std::string KeyText(const std::string& key)
 {
-    // Keys are the peer's number with its terminating NUL.
+    // The store's keys are the peer's bytes without a NUL; a file from
+    // elsewhere may end its keys with one, which is not shown.
     return Utf8(key.c_str(), strlen(key.c_str()));
 }
 
