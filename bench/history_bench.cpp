@@ -58,6 +58,74 @@ bool FillStore(DbCreate create, const std::string& peer, int count)
     return stored;
 }
 
+struct Contact {
+    const char* peer;
+    int stored;
+};
+const Contact kContacts[] = {{"20100", 100}, {"20200", 10000}, {"20300", 100000}};
+const int kContactCount = static_cast<int>(sizeof kContacts / sizeof kContacts[0]);
+
+bool FillContacts(DbCreate create)
+{
+    const double setUpStart = Seconds();
+    for (const auto& contact : kContacts) {
+        if (!FillStore(create, contact.peer, contact.stored)) {
+            fprintf(stderr, "history_bench: could not store the history of %s\n", contact.peer);
+            return false;
+        }
+    }
+    printf("set-up: %d records stored in %.1f s\n", 100 + 10000 + 100000, Seconds() - setUpStart);
+    return true;
+}
+
+// The best of the runs, per contact.
+struct Timings {
+    double best[3] = {1e30, 1e30, 1e30};
+    double bestStore[3] = {1e30, 1e30, 1e30};
+    int listed[3] = {};
+};
+
+void TimeContact(CMessageHistoryPopup& popup, int index, Timings& timings)
+{
+    double start = Seconds();
+    popup.FillHistory(kContacts[index].peer, "contact", "me");
+    ::UpdateWindow(popup.m_list.m_hWnd);
+    timings.best[index] = std::min(timings.best[index], Seconds() - start);
+    timings.listed[index] = popup.m_list.GetCount();
+
+    std::list<CSmsRecord*> records;
+    start = Seconds();
+    CMessageStore::ListHistory(kContacts[index].peer, records, 100);
+    timings.bestStore[index] = std::min(timings.bestStore[index], Seconds() - start);
+    for (CSmsRecord* record : records) delete record;
+}
+
+// Round robin over the contacts, so that warming up and the machine's
+// other load weigh on all three alike.
+Timings TimeContacts(CMessageHistoryPopup& popup)
+{
+    Timings timings;
+    for (int index = 0; index < kContactCount; ++index) popup.FillHistory(kContacts[index].peer, "contact", "me");
+    for (int run = 0; run < kRuns; ++run) {
+        for (int index = 0; index < kContactCount; ++index) TimeContact(popup, index, timings);
+    }
+    return timings;
+}
+
+void Print(const Timings& timings)
+{
+    printf("%-28s %16s %16s\n", "", "popup fill, ms", "of it the store");
+    double fastest = 1e30, slowest = 0;
+    for (int index = 0; index < kContactCount; ++index) {
+        char label[64];
+        snprintf(label, sizeof label, "newest %d of %d", timings.listed[index], kContacts[index].stored);
+        printf("%-28s %16.2f %16.2f\n", label, timings.best[index] * 1e3, timings.bestStore[index] * 1e3);
+        fastest = std::min(fastest, timings.best[index]);
+        slowest = std::max(slowest, timings.best[index]);
+    }
+    printf("popup fill, largest to smallest: %.2f (target: 1.2 at most)\n", slowest / fastest);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -74,19 +142,7 @@ int main(int argc, char** argv)
     AccountDataDir = dir.c_str();
     CurrentAccountId = "10001";
     DeleteFileA((dir + "smsutilmsg.db").c_str());
-
-    const struct {
-        const char* peer;
-        int stored;
-    } contacts[] = {{"20100", 100}, {"20200", 10000}, {"20300", 100000}};
-    const double setUpStart = Seconds();
-    for (const auto& contact : contacts) {
-        if (!FillStore(create, contact.peer, contact.stored)) {
-            fprintf(stderr, "history_bench: could not store the history of %s\n", contact.peer);
-            return 1;
-        }
-    }
-    printf("set-up: %d records stored in %.1f s\n", 100 + 10000 + 100000, Seconds() - setUpStart);
+    if (!FillContacts(create)) return 1;
 
     CWnd owner;
     owner.CreateEx(0, nullptr, "owner", WS_POPUP | WS_VISIBLE, RECT{0, 0, 400, 200}, nullptr, 0);
@@ -96,38 +152,7 @@ int main(int argc, char** argv)
         return 1;
     }
     popup.ShowWindow(SW_SHOWNOACTIVATE);
-
-    // Round robin over the contacts, so that warming up and the machine's
-    // other load weigh on all three alike.
-    const int contactCount = static_cast<int>(sizeof contacts / sizeof contacts[0]);
-    double best[3] = {1e30, 1e30, 1e30}, bestStore[3] = {1e30, 1e30, 1e30};
-    int listed[3] = {};
-    for (int index = 0; index < contactCount; ++index) popup.FillHistory(contacts[index].peer, "contact", "me");
-    for (int run = 0; run < kRuns; ++run) {
-        for (int index = 0; index < contactCount; ++index) {
-            double start = Seconds();
-            popup.FillHistory(contacts[index].peer, "contact", "me");
-            ::UpdateWindow(popup.m_list.m_hWnd);
-            best[index] = std::min(best[index], Seconds() - start);
-            listed[index] = popup.m_list.GetCount();
-
-            std::list<CSmsRecord*> records;
-            start = Seconds();
-            CMessageStore::ListHistory(contacts[index].peer, records, 100);
-            bestStore[index] = std::min(bestStore[index], Seconds() - start);
-            for (CSmsRecord* record : records) delete record;
-        }
-    }
-    printf("%-28s %16s %16s\n", "", "popup fill, ms", "of it the store");
-    double fastest = 1e30, slowest = 0;
-    for (int index = 0; index < contactCount; ++index) {
-        char label[64];
-        snprintf(label, sizeof label, "newest %d of %d", listed[index], contacts[index].stored);
-        printf("%-28s %16.2f %16.2f\n", label, best[index] * 1e3, bestStore[index] * 1e3);
-        fastest = std::min(fastest, best[index]);
-        slowest = std::max(slowest, best[index]);
-    }
-    printf("popup fill, largest to smallest: %.2f (target: 1.2 at most)\n", slowest / fastest);
+    Print(TimeContacts(popup));
 
     popup.DestroyWindow();
     owner.DestroyWindow();

@@ -98,30 +98,9 @@ int ReadBack(DbCreate create, const std::string& file, const char* database, std
     return values;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The bare puts: what the history's every put costs at least.
+double TimeBarePuts(DbCreate create, const std::string& bareFile)
 {
-    setvbuf(stdout, nullptr, _IONBF, 0);
-    HMODULE data = LoadLibraryA("hostdata.dll");
-    auto create = data ? reinterpret_cast<DbCreate>(GetProcAddress(data, MAKEINTRESOURCEA(1))) : nullptr;
-    if (!create) {
-        printf("receive_bench: hostdata.dll's db_create not found\n");
-        return 1;
-    }
-    if (argc > 2 && atoi(argv[2]) > 0) kMessages = atoi(argv[2]);
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(argc > 1 ? argv[1] : temp) + "\\";
-    const std::string hostDir = folder + "receive\\";
-    const std::string bareDir = folder + "bare\\";
-    CreateDirectoryA(hostDir.c_str(), nullptr);
-    CreateDirectoryA(bareDir.c_str(), nullptr);
-    DeleteFileA((hostDir + "smsutilmsg.db").c_str());
-    DeleteFileA((bareDir + "smsutilmsg.db").c_str());
-
-    // The bare puts: what the history's every put costs at least.
-    const std::string bareFile = bareDir + "smsutilmsg.db";
     const double bareStart = Seconds();
     for (int n = 0; n < kMessages; ++n) {
         CSmsRecord record;
@@ -144,24 +123,12 @@ int main(int argc, char** argv)
         cursor->c_close(cursor);
         db->close(db, 0);
     }
-    const double bare = Seconds() - bareStart;
+    return Seconds() - bareStart;
+}
 
-    // The burst into a logged-in module in a test host.
-    CTestHost host;
-    host.dataDir = hostDir;
-    HostScope scope(&host);
-    auto plugin = static_cast<CSmsUtilPlugin*>(getPlugin());
-    if (!plugin) {
-        printf("receive_bench: no plugin object\n");
-        return 1;
-    }
-    plugin->InitPlugin();
-    InstallProbeAdapters();
-    host.LogIn(plugin);
-    const std::string file = std::string(AccountDataDir) + "smsutilmsg.db";
-    const std::string historyName = std::string(CurrentAccountId) + "mdata";
-    const std::string queueName = std::string(CurrentAccountId) + "umdata";
-
+// From the feeder's start until the main thread has dispatched its last block.
+double TimeBurst()
+{
     Feeder feeder = {g_wndService.m_hWnd, GetCurrentThreadId()};
     MSG message;
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE); // the thread's queue exists before the feeder posts
@@ -175,26 +142,86 @@ int main(int argc, char** argv)
     const double burst = Seconds() - burstStart;
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
+    return burst;
+}
+
+struct Outcome {
+    double burst = 0;
+    int inHistory = 0;
+    int inQueue = 0;
+    int lost = 0;
+    int doubled = 0;
+};
+
+// The burst into the logged-in module, and what the file holds after it.
+Outcome Burst(DbCreate create)
+{
+    const std::string file = std::string(AccountDataDir) + "smsutilmsg.db";
+    const std::string historyName = std::string(CurrentAccountId) + "mdata";
+    const std::string queueName = std::string(CurrentAccountId) + "umdata";
+    Outcome outcome;
+    outcome.burst = TimeBurst();
 
     std::map<std::string, int> seen;
-    const int inHistory = ReadBack(create, file, historyName.c_str(), seen);
-    const int inQueue = ReadBack(create, file, queueName.c_str(), seen);
-    int lost = 0, doubled = 0;
+    outcome.inHistory = ReadBack(create, file, historyName.c_str(), seen);
+    outcome.inQueue = ReadBack(create, file, queueName.c_str(), seen);
     for (int n = 0; n < kMessages; ++n) {
         auto found = seen.find(PeerOf(n) + "|" + TextOf(n));
-        if (found == seen.end()) ++lost;
-        else if (found->second > 1) ++doubled;
+        if (found == seen.end()) ++outcome.lost;
+        else if (found->second > 1) ++outcome.doubled;
     }
+    return outcome;
+}
 
+void Print(const Outcome& outcome, double bare)
+{
     printf("%d messages from %d senders, posted by a thread of their own to the service window\n", kMessages,
            kSenders);
-    printf("  %-52s %9.3f s\n", "until each is in the history or the queue", burst);
+    printf("  %-52s %9.3f s\n", "until each is in the history or the queue", outcome.burst);
     printf("  %-52s %9.3f s\n", "bare puts with an open and a close each", bare);
-    printf("  %-52s %9.2f x\n", "burst / bare puts", burst / bare);
-    printf("  %-52s %9d / %d\n", "read back: history / queue", inHistory, inQueue);
-    printf("  %-52s %9d\n", "lost (in neither)", lost);
-    printf("  %-52s %9d\n", "held twice or more", doubled);
+    printf("  %-52s %9.2f x\n", "burst / bare puts", outcome.burst / bare);
+    printf("  %-52s %9d / %d\n", "read back: history / queue", outcome.inHistory, outcome.inQueue);
+    printf("  %-52s %9d\n", "lost (in neither)", outcome.lost);
+    printf("  %-52s %9d\n", "held twice or more", outcome.doubled);
     printf("  target: none lost, within 1.1 x the bare puts\n");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    HMODULE data = LoadLibraryA("hostdata.dll");
+    auto create = data ? reinterpret_cast<DbCreate>(GetProcAddress(data, MAKEINTRESOURCEA(1))) : nullptr;
+    if (!create) {
+        printf("receive_bench: hostdata.dll's db_create not found\n");
+        return 1;
+    }
+    if (argc > 2 && atoi(argv[2]) > 0) kMessages = atoi(argv[2]);
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(argc > 1 ? argv[1] : temp) + "\\";
+    const std::string hostDir = folder + "receive\\";
+    const std::string bareDir = folder + "bare\\";
+    CreateDirectoryA(hostDir.c_str(), nullptr);
+    CreateDirectoryA(bareDir.c_str(), nullptr);
+    DeleteFileA((hostDir + "smsutilmsg.db").c_str());
+    DeleteFileA((bareDir + "smsutilmsg.db").c_str());
+    const double bare = TimeBarePuts(create, bareDir + "smsutilmsg.db");
+
+    // The burst into a logged-in module in a test host.
+    CTestHost host;
+    host.dataDir = hostDir;
+    HostScope scope(&host);
+    auto plugin = static_cast<CSmsUtilPlugin*>(getPlugin());
+    if (!plugin) {
+        printf("receive_bench: no plugin object\n");
+        return 1;
+    }
+    plugin->InitPlugin();
+    InstallProbeAdapters();
+    host.LogIn(plugin);
+    Print(Burst(create), bare);
 
     host.Send(plugin, IXA_MESSAGE_OFFLINE);
     plugin->ExitPlugin();

@@ -52,66 +52,84 @@ bool Near(COLORREF got, COLORREF want)
            abs(GetBValue(got) - GetBValue(want)) <= 3;
 }
 
-int Run(CTestHost& host, IxaPlugin* plugin)
+struct SendDialog {
+    HWND window;
+    HWND message;
+    HWND frame;
+};
+
+// The send dialog to the recipient, painted, with its message field holding
+// the characters typed before the measured one; false, having said what
+// went wrong, where it cannot.
+bool OpenWithText(CTestHost& host, IxaPlugin* plugin, SendDialog& dialog)
 {
     InstallProbeAdapters();
     host.contacts[kRecipient] = {"李四", 0, 3};
     host.LogIn(plugin);
     g_wndService.ShowSendDialog(kRecipient);
-    CWnd* dialog = FindRegisteredWindow("c10002");
-    if (!dialog) {
+    CWnd* registered = FindRegisteredWindow("c10002");
+    if (!registered) {
         printf("send_bench: no send dialog for %d\n", kRecipient);
-        return 1;
+        return false;
     }
-    const HWND window = dialog->m_hWnd;
-    const HWND message = GetDlgItem(window, IDC_SEND_MESSAGE);
-    const HWND frame = GetDlgItem(window, IDC_SEND_FRAME);
+    dialog.window = registered->m_hWnd;
+    dialog.message = GetDlgItem(dialog.window, IDC_SEND_MESSAGE);
+    dialog.frame = GetDlgItem(dialog.window, IDC_SEND_FRAME);
     PumpDialogMessages();
-    UpdateWindow(window);
+    UpdateWindow(dialog.window);
 
-    SetFocus(message);
-    for (int n = 0; n < kLengthBefore; ++n) SendMessageA(message, WM_CHAR, 'a' + n % 26, 1);
-    UpdateWindow(window);
-    if (GetWindowTextLengthA(message) != kLengthBefore) {
+    SetFocus(dialog.message);
+    for (int n = 0; n < kLengthBefore; ++n) SendMessageA(dialog.message, WM_CHAR, 'a' + n % 26, 1);
+    UpdateWindow(dialog.window);
+    if (GetWindowTextLengthA(dialog.message) != kLengthBefore) {
         printf("send_bench: the message field holds %d characters, not %d\n",
-                GetWindowTextLengthA(message), kLengthBefore);
-        return 1;
+                GetWindowTextLengthA(dialog.message), kLengthBefore);
+        return false;
     }
+    return true;
+}
 
+COLORREF BandTop(HWND frame)
+{
     HDC dc = GetDC(frame);
     const COLORREF bandTop = GetPixel(dc, 3, 3);
     ReleaseDC(frame, dc);
-    // A frame not painted in the demo skin still gives figures, but says so:
-    // they are then not those of the skinned panel.
-    const bool skinned = Near(bandTop, kDemoBandTop);
+    return bandTop;
+}
 
-    // The typed character and the backspace that takes it back again; only
-    // the first is measured. The warm-up also checks that every keystroke
-    // changes the counter and leaves the frame to repaint.
-    std::vector<double> times;
+// The typed character and the backspace that takes it back again; only
+// the first is measured. The warm-up also checks that every keystroke
+// changes the counter and leaves the frame to repaint.
+bool TimeKeystrokes(const SendDialog& dialog, std::vector<double>& times, int& repaintsAsked)
+{
     times.reserve(kKeystrokes);
-    int repaintsAsked = 0;
     for (int n = -kWarmUp; n < kKeystrokes; ++n) {
-        const std::string counterBefore = n < 0 ? Text(frame) : std::string();
+        const std::string counterBefore = n < 0 ? Text(dialog.frame) : std::string();
         const double start = Seconds();
-        SendMessageA(message, WM_CHAR, 'x', 1);
-        const bool dirty = n < 0 && NeedsPaint(frame);
-        UpdateWindow(frame);
+        SendMessageA(dialog.message, WM_CHAR, 'x', 1);
+        const bool dirty = n < 0 && NeedsPaint(dialog.frame);
+        UpdateWindow(dialog.frame);
         const double took = Seconds() - start;
         if (dirty) ++repaintsAsked;
-        if (n < 0 && (Text(frame) == counterBefore || GetWindowTextLengthA(message) != kLengthBefore + 1)) {
+        if (n < 0 &&
+            (Text(dialog.frame) == counterBefore || GetWindowTextLengthA(dialog.message) != kLengthBefore + 1)) {
             printf("send_bench: a keystroke did not reach the counter\n");
-            return 1;
+            return false;
         }
         if (n >= 0) times.push_back(took);
-        SendMessageA(message, WM_CHAR, VK_BACK, 1);
-        UpdateWindow(window);
+        SendMessageA(dialog.message, WM_CHAR, VK_BACK, 1);
+        UpdateWindow(dialog.window);
         PumpDialogMessages();
-        if (GetWindowTextLengthA(message) != kLengthBefore) {
-            printf("send_bench: the backspace left %d characters\n", GetWindowTextLengthA(message));
-            return 1;
+        if (GetWindowTextLengthA(dialog.message) != kLengthBefore) {
+            printf("send_bench: the backspace left %d characters\n", GetWindowTextLengthA(dialog.message));
+            return false;
         }
     }
+    return true;
+}
+
+void Print(std::vector<double> times, COLORREF bandTop, bool skinned, int repaintsAsked)
+{
     std::sort(times.begin(), times.end());
     printf("%d keystrokes into a message of %d characters; frame's band #%06lX: %s\n", kKeystrokes,
            kLengthBefore, (unsigned long)bandTop,
@@ -121,8 +139,23 @@ int Run(CTestHost& host, IxaPlugin* plugin)
            times.back() * 1e6);
     printf("  target: under 1000 us\n");
     printf("  warm-up keystrokes that left the frame to repaint: %d of %d\n", repaintsAsked, kWarmUp);
+}
 
-    SendMessageA(window, WM_COMMAND, IDCANCEL, 0);
+int Run(CTestHost& host, IxaPlugin* plugin)
+{
+    SendDialog dialog = {};
+    if (!OpenWithText(host, plugin, dialog)) return 1;
+    const COLORREF bandTop = BandTop(dialog.frame);
+    // A frame not painted in the demo skin still gives figures, but says so:
+    // they are then not those of the skinned panel.
+    const bool skinned = Near(bandTop, kDemoBandTop);
+
+    std::vector<double> times;
+    int repaintsAsked = 0;
+    if (!TimeKeystrokes(dialog, times, repaintsAsked)) return 1;
+    Print(times, bandTop, skinned, repaintsAsked);
+
+    SendMessageA(dialog.window, WM_COMMAND, IDCANCEL, 0);
     return 0;
 }
 

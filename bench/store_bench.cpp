@@ -121,100 +121,132 @@ void RemoveStoreFiles(const std::string& file)
     FindClose(search);
 }
 
-void Measure(int records, const std::string& file)
+// 1,000 senders waiting, for the walk; one sender's queue, for the takes.
+void FillQueues()
 {
-    RemoveStoreFiles(file);
-    Fill(records);
-    // 1,000 senders waiting, for the walk; one sender's queue, for the takes.
     for (int sender = 0; sender < 1000; ++sender) {
         const std::string peer = std::to_string(50000 + sender);
         BarePut("10001umdata", true, peer, Encoded(MakeRecord(peer, sender)), DB_KEYLAST);
     }
+}
+
+// What the rows' operations put and visit; it outlives the rows, which refer to it.
+struct Subjects {
     const CSmsRecord record = MakeRecord("20000", 0);
     const std::string encoded = Encoded(record);
     Declining visitor;
-    const std::vector<Row> rows = {
-        {"AddHistory", [&](int) { CSmsRecord copy = record; CMessageStore::AddHistory(copy); },
-         [&](int) { BarePut("10001mdata", true, "20000", encoded, DB_KEYFIRST); }},
+};
+
+void StoreTakeNextUnread()
+{
+    CSmsRecord taken;
+    int more = 0;
+    CMessageStore::TakeNextUnread("40000", taken, more);
+}
+
+void BareTakeNextUnread()
+{
+    Bare bare("10001umdata", true, 0);
+    DBT key = Entry("40000", 5);
+    DBT value = Entry(nullptr, 0);
+    if (bare.cursor->c_get(bare.cursor, &key, &value, DB_SET) != 0) return;
+    db_recno_t count = 0;
+    bare.cursor->c_count(bare.cursor, &count, 0);
+    bare.cursor->c_del(bare.cursor, 0);
+}
+
+void BareVisitUnread(Declining& visitor)
+{
+    Bare bare("10001umdata", true, DB_RDONLY);
+    DBT key = Entry(nullptr, 0);
+    DBT value = Entry(nullptr, 0);
+    // The visitor's own work is the caller's: both sides hand it the values.
+    for (int result = bare.cursor->c_get(bare.cursor, &key, &value, DB_FIRST); result == 0;
+         result = bare.cursor->c_get(bare.cursor, &key, &value, DB_NEXT_NODUP)) {
+        CByteReader reader(value.data, static_cast<int>(value.size));
+        visitor.HandleUnread(reader);
+    }
+}
+
+void BareSaveSignature(int n)
+{
+    CByteWriter writer(4096);
+    writer.PutString(std::to_string(n).c_str());
+    BarePut("10001sdata", false, "sign", std::string(reinterpret_cast<const char*>(writer.Data()), writer.Length()),
+            DB_KEYFIRST);
+}
+
+void StoreListHistory()
+{
+    std::list<CSmsRecord*> listed;
+    CMessageStore::ListHistory("20000", listed, 100);
+    for (CSmsRecord* each : listed) delete each;
+}
+
+void BareListHistory()
+{
+    Bare bare("10001mdata", true, DB_RDONLY);
+    DBT key = Entry("20000", 5);
+    DBT value = Entry(nullptr, 0);
+    // The records as the caller gets them, on a list it frees.
+    std::list<CSmsRecord*> listed;
+    if (bare.cursor->c_get(bare.cursor, &key, &value, DB_SET) == 0) {
+        for (int n = 0;;) {
+            CSmsRecord* each = new CSmsRecord;
+            CByteReader reader(value.data, static_cast<int>(value.size));
+            each->Load(reader);
+            listed.push_front(each);
+            if (++n == 100 || bare.cursor->c_get(bare.cursor, &key, &value, DB_NEXT_DUP) != 0) break;
+        }
+    }
+    for (CSmsRecord* each : listed) delete each;
+}
+
+std::vector<Row> Rows(Subjects* subjects)
+{
+    return {
+        {"AddHistory", [subjects](int) { CSmsRecord copy = subjects->record; CMessageStore::AddHistory(copy); },
+         [subjects](int) { BarePut("10001mdata", true, "20000", subjects->encoded, DB_KEYFIRST); }},
         // Fills the queue that the takes below empty.
-        {"AddUnread", [&](int) { CSmsRecord copy = MakeRecord("40000", 0); CMessageStore::AddUnread(copy); },
-         [&](int) { BarePut("10001umdata", true, "40000", encoded, DB_KEYLAST); }},
-        {"TakeNextUnread",
-         [&](int) {
-             CSmsRecord taken;
-             int more = 0;
-             CMessageStore::TakeNextUnread("40000", taken, more);
-         },
-         [&](int) {
-             Bare bare("10001umdata", true, 0);
-             DBT key = Entry("40000", 5);
-             DBT value = Entry(nullptr, 0);
-             if (bare.cursor->c_get(bare.cursor, &key, &value, DB_SET) != 0) return;
-             db_recno_t count = 0;
-             bare.cursor->c_count(bare.cursor, &count, 0);
-             bare.cursor->c_del(bare.cursor, 0);
-         }},
-        {"VisitUnread (1,000 senders)", [&](int) { CMessageStore::VisitUnread(visitor); },
-         [&](int) {
-             Bare bare("10001umdata", true, DB_RDONLY);
-             DBT key = Entry(nullptr, 0);
-             DBT value = Entry(nullptr, 0);
-             // The visitor's own work is the caller's: both sides hand it the values.
-             for (int result = bare.cursor->c_get(bare.cursor, &key, &value, DB_FIRST); result == 0;
-                  result = bare.cursor->c_get(bare.cursor, &key, &value, DB_NEXT_NODUP)) {
-                 CByteReader reader(value.data, static_cast<int>(value.size));
-                 visitor.HandleUnread(reader);
-             }
-         }},
-        {"SaveSignature", [&](int n) { CMessageStore::SaveSignature(std::to_string(n).c_str()); },
-         [&](int n) {
-             CByteWriter writer(4096);
-             writer.PutString(std::to_string(n).c_str());
-             BarePut("10001sdata", false, "sign",
-                     std::string(reinterpret_cast<const char*>(writer.Data()), writer.Length()), DB_KEYFIRST);
-         }},
-        {"ListHistory (newest 100)",
-         [&](int) {
-             std::list<CSmsRecord*> listed;
-             CMessageStore::ListHistory("20000", listed, 100);
-             for (CSmsRecord* each : listed) delete each;
-         },
-         [&](int) {
-             Bare bare("10001mdata", true, DB_RDONLY);
-             DBT key = Entry("20000", 5);
-             DBT value = Entry(nullptr, 0);
-             // The records as the caller gets them, on a list it frees.
-             std::list<CSmsRecord*> listed;
-             if (bare.cursor->c_get(bare.cursor, &key, &value, DB_SET) == 0) {
-                 for (int n = 0;;) {
-                     CSmsRecord* each = new CSmsRecord;
-                     CByteReader reader(value.data, static_cast<int>(value.size));
-                     each->Load(reader);
-                     listed.push_front(each);
-                     if (++n == 100 || bare.cursor->c_get(bare.cursor, &key, &value, DB_NEXT_DUP) != 0) break;
-                 }
-             }
-             for (CSmsRecord* each : listed) delete each;
-         }},
+        {"AddUnread", [](int) { CSmsRecord copy = MakeRecord("40000", 0); CMessageStore::AddUnread(copy); },
+         [subjects](int) { BarePut("10001umdata", true, "40000", subjects->encoded, DB_KEYLAST); }},
+        {"TakeNextUnread", [](int) { StoreTakeNextUnread(); }, [](int) { BareTakeNextUnread(); }},
+        {"VisitUnread (1,000 senders)", [subjects](int) { CMessageStore::VisitUnread(subjects->visitor); },
+         [subjects](int) { BareVisitUnread(subjects->visitor); }},
+        {"SaveSignature", [](int n) { CMessageStore::SaveSignature(std::to_string(n).c_str()); },
+         [](int n) { BareSaveSignature(n); }},
+        {"ListHistory (newest 100)", [](int) { StoreListHistory(); }, [](int) { BareListHistory(); }},
     };
+}
+
+void MeasureRow(const Row& row)
+{
+    std::vector<double> store, bare;
+    // Which goes first changes from turn to turn: the second of two
+    // finds the file's pages where the first left them.
+    for (int turn = 0; turn < kTurns; ++turn) {
+        for (int side = 0; side < 2; ++side) {
+            const bool storeSide = (side == 0) == (turn % 2 == 0);
+            const double start = Seconds();
+            (storeSide ? row.store : row.bare)(turn);
+            (storeSide ? store : bare).push_back((Seconds() - start) * 1e6);
+        }
+    }
+    const double storeUs = Median(store), bareUs = Median(bare);
+    printf("  %-32s %10.1f us %10.1f us %7.2f x\n", row.name, storeUs, bareUs, storeUs / bareUs);
+}
+
+void Measure(int records, const std::string& file)
+{
+    RemoveStoreFiles(file);
+    Fill(records);
+    FillQueues();
+    Subjects subjects;
+    const std::vector<Row> rows = Rows(&subjects);
     WIN32_FILE_ATTRIBUTE_DATA size = {};
     GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &size);
     printf("%d records in the file (%.1f MB before the runs):\n", records, size.nFileSizeLow / 1048576.0);
-    for (const Row& row : rows) {
-        std::vector<double> store, bare;
-        // Which goes first changes from turn to turn: the second of two
-        // finds the file's pages where the first left them.
-        for (int turn = 0; turn < kTurns; ++turn) {
-            for (int side = 0; side < 2; ++side) {
-                const bool storeSide = (side == 0) == (turn % 2 == 0);
-                const double start = Seconds();
-                (storeSide ? row.store : row.bare)(turn);
-                (storeSide ? store : bare).push_back((Seconds() - start) * 1e6);
-            }
-        }
-        const double storeUs = Median(store), bareUs = Median(bare);
-        printf("  %-32s %10.1f us %10.1f us %7.2f x\n", row.name, storeUs, bareUs, storeUs / bareUs);
-    }
+    for (const Row& row : rows) MeasureRow(row);
 }
 
 } // namespace
