@@ -1,5 +1,6 @@
 #include "controls/message_history_list.h"
 
+#include "controls/shown_text.h"
 #include "res/resource.h"
 #include "skin/ixa_skin.h"
 #include "store/message_store.h"
@@ -136,9 +137,11 @@ void CMessageHistoryList::FillHistory(CString contactKey, CString contactLabel, 
         CSmsRecord* record = records.back();
         records.pop_back();
         record->caption = HistoryCaption(*record, contactLabel, ownLabel);
-        // Measuring sees the text as the entry's data (no stored strings).
-        m_pAddingText = record->text;
-        const int index = AddString(record->text);
+        // Measuring sees the text as the entry's data (no stored strings),
+        // counted in lines as it will be drawn.
+        const CString shown = shown_text::ShownMessageText(record->text);
+        m_pAddingText = shown;
+        const int index = AddString(shown);
         m_pAddingText = nullptr;
         if (index >= 0)
             SetItemDataPtr(index, record);
@@ -187,7 +190,9 @@ void CMessageHistoryList::DrawItem(LPDRAWITEMSTRUCT drawItem)
 
     dc.SetTextColor(highlighted ? kTextHighlightColour : kTextColour);
     rect.left += 10;
-    const char* line = record.text;
+    // The record keeps the whole text, which is what a double-click hands on.
+    const CString shown = shown_text::ShownMessageText(record.text);
+    const char* line = shown;
     for (const char* end = strstr(line, kLineBreak); end; end = strstr(line, kLineBreak)) {
         rect.top += dc.DrawText(line, static_cast<int>(end - line), &rect, lineFormat | DT_END_ELLIPSIS);
         line = end + 2;

@@ -1,5 +1,6 @@
 #include "receive_message_dlg.h"
 
+#include "controls/shown_text.h"
 #include "dialog_host.h"
 #include "message_panel.h"
 #include "module_text.h"
@@ -80,7 +81,7 @@ void CReceiveMessageDlg::FillFromRecord()
     ::ShowWindow(reply, notice ? SW_HIDE : SW_SHOW);
 
     m_panel.SetWindowText(DateTimeLine(m_record.time));
-    m_body.SetWindowText(m_record.text);
+    m_body.SetWindowText(shown_text::ShownMessageText(m_record.text));
 }
 
 void CReceiveMessageDlg::OnBackOrNext()

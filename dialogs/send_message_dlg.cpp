@@ -1,5 +1,6 @@
 #include "send_message_dlg.h"
 
+#include "controls/shown_text.h"
 #include "dialog_host.h"
 #include "message_panel.h"
 #include "module_text.h"
@@ -155,7 +156,11 @@ LRESULT CSendMessageDlg::OnEditKillFocus(WPARAM, LPARAM edit)
 
 LRESULT CSendMessageDlg::OnInsertText(WPARAM, LPARAM text)
 {
-    if (text) m_message.InsertLimited(CString("\r\n") + reinterpret_cast<const char*>(text));
+    // No mark: the field's own limits cut far sooner. A control byte would
+    // otherwise be sent without the user ever seeing it.
+    if (text)
+        m_message.InsertLimited(CString("\r\n") +
+                                shown_text::ShownText(reinterpret_cast<const char*>(text), shown_text::SHOWN_BYTES, ""));
     return 0;
 }
 

@@ -81,6 +81,8 @@
 #define IDS_STORE_REPAIRED              14034
 #define IDS_STORE_MOVED                 14035
 #define IDS_STORE_UNCHECKED             14036
+// Added where a message's text is shown cut (the view dialog, the history).
+#define IDS_TEXT_CUT                    14037
 
 #ifndef IDC_STATIC
 #define IDC_STATIC                      (-1)

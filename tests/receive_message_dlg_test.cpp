@@ -157,6 +157,17 @@ TEST_F(ReceiveTest, OneMessageOpensOneDialogWithLabelLineAndText)
     EXPECT_EQ(Texts{}, Unread("10002")) << "nothing queued";
 }
 
+TEST_F(ReceiveTest, AFloodOfControlBytesIsShownCutAndKeptWhole)
+{
+    std::string text;
+    for (int at = 0; at < 60000; ++at) text += static_cast<char>(1 + at % 31);
+    ReceiveFrom("10002", text);
+    HWND view = View("10002");
+    ASSERT_NE(nullptr, view);
+    EXPECT_EQ(std::string(1000, '?') + "……（消息过长，已截断）", Item(view, IDC_VIEW_BODY));
+    EXPECT_EQ(Texts{text}, HistoryOf("10002")->Texts()) << "the history keeps every byte";
+}
+
 TEST_F(ReceiveTest, DateTimeLinePadsTheTimeLabelTo25Bytes)
 {
     EXPECT_EQ("日期：2006-05-01 " + std::string(19, ' ') + "时间：08:30:00",
