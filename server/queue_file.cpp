@@ -1,6 +1,7 @@
 #include "queue_file.h"
 
 #include "crc32.h"
+#include "little_endian.h"
 
 #include <cerrno>
 #include <cstring>
@@ -18,23 +19,11 @@ const uint32_t kMaxBody = 1u << 20;
 const size_t kDoneBody = 1 + 8;
 const size_t kAcceptHead = 1 + 8 + 4 + 4 + 8 + 4;
 
-void Put(std::string& out, uint64_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-uint64_t Get(const std::string& in, size_t at, int bytes)
-{
-    uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) value |= static_cast<uint64_t>(static_cast<uint8_t>(in[at + i])) << (8 * i);
-    return value;
-}
-
 std::string Frame(const std::string& body)
 {
     std::string record;
-    Put(record, body.size(), 4);
-    Put(record, Crc32(body.data(), body.size()), 4);
+    PutLittle(record, body.size(), 4);
+    PutLittle(record, Crc32(body.data(), body.size()), 4);
     return record + body;
 }
 
@@ -44,19 +33,19 @@ enum class Kind { kBad, kAccept, kDone };
 Kind ReadRecord(const std::string& bytes, size_t at, size_t& size, QueuedText& item)
 {
     if (bytes.size() - at < 8) return Kind::kBad;
-    const uint64_t length = Get(bytes, at, 4);
+    const uint64_t length = GetLittle(bytes, at, 4);
     if (length < kDoneBody || length > kMaxBody || bytes.size() - at - 8 < length) return Kind::kBad;
-    if (Crc32(bytes.data() + at + 8, length) != Get(bytes, at + 4, 4)) return Kind::kBad;
+    if (Crc32(bytes.data() + at + 8, length) != GetLittle(bytes, at + 4, 4)) return Kind::kBad;
     const size_t body = at + 8;
     size = 8 + length;
     item = QueuedText();
-    item.id = Get(bytes, body + 1, 8);
+    item.id = GetLittle(bytes, body + 1, 8);
     if (bytes[body] == 'D') return length == kDoneBody ? Kind::kDone : Kind::kBad;
     if (bytes[body] != 'A' || length < kAcceptHead) return Kind::kBad;
-    item.recipient = static_cast<uint32_t>(Get(bytes, body + 9, 4));
-    item.caller = static_cast<uint32_t>(Get(bytes, body + 13, 4));
-    item.due = static_cast<time_t>(static_cast<int64_t>(Get(bytes, body + 17, 8)));
-    const uint64_t textLength = Get(bytes, body + 25, 4);
+    item.recipient = static_cast<uint32_t>(GetLittle(bytes, body + 9, 4));
+    item.caller = static_cast<uint32_t>(GetLittle(bytes, body + 13, 4));
+    item.due = static_cast<time_t>(static_cast<int64_t>(GetLittle(bytes, body + 17, 8)));
+    const uint64_t textLength = GetLittle(bytes, body + 25, 4);
     if (kAcceptHead + textLength != length) return Kind::kBad;
     item.text = bytes.substr(body + kAcceptHead, textLength);
     return Kind::kAccept;
@@ -94,18 +83,18 @@ QueueFile::~QueueFile()
 std::string QueueFile::EncodeAccept(const QueuedText& item)
 {
     std::string body(1, 'A');
-    Put(body, item.id, 8);
-    Put(body, item.recipient, 4);
-    Put(body, item.caller, 4);
-    Put(body, static_cast<uint64_t>(static_cast<int64_t>(item.due)), 8);
-    Put(body, item.text.size(), 4);
+    PutLittle(body, item.id, 8);
+    PutLittle(body, item.recipient, 4);
+    PutLittle(body, item.caller, 4);
+    PutLittle(body, static_cast<uint64_t>(static_cast<int64_t>(item.due)), 8);
+    PutLittle(body, item.text.size(), 4);
     return Frame(body + item.text);
 }
 
 std::string QueueFile::EncodeDone(uint64_t id)
 {
     std::string body(1, 'D');
-    Put(body, id, 8);
+    PutLittle(body, id, 8);
     return Frame(body);
 }
 

@@ -28,6 +28,8 @@ public:
     // "smsutilmsg.db" in `directory`, which is taken as the host gives it:
     // the name is appended without a separator.
     explicit CAccountFile(const CString& directory);
+    static bool Exists(const char* path) { return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
     // The logged-in account's, in AccountDataDir.
     static CAccountFile Current();
     // A store file of any name (a tool's argument).

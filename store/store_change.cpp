@@ -1,5 +1,6 @@
 #include "store_change.h"
 
+#include "common/little_endian.h"
 #include "db_entry.h"
 
 #include <db.h>
@@ -10,17 +11,15 @@ namespace {
 
 void PutCounted(std::string& out, const std::string& text)
 {
-    const size_t size = text.size();
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(size >> shift));
+    PutLittle(out, text.size(), 4);
     out += text;
 }
 
 bool GetCounted(const std::string& in, size_t& at, std::string& text)
 {
     if (in.size() - at < 4) return false;
-    size_t size = 0;
-    for (int shift = 0; shift < 32; shift += 8)
-        size |= static_cast<size_t>(static_cast<unsigned char>(in[at++])) << shift;
+    const size_t size = static_cast<size_t>(GetLittle(in, at, 4));
+    at += 4;
     if (in.size() - at < size) return false;
     text.assign(in, at, size);
     at += size;

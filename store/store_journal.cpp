@@ -1,6 +1,7 @@
 #include "store_journal.h"
 
 #include "common/crc32.h"
+#include "common/little_endian.h"
 
 #include <db.h>
 
@@ -18,19 +19,6 @@ const unsigned kFromNothing = 1;
 // A journal longer than this and than the file itself starts again from a
 // new snapshot: the copy is then paid for by as many bytes of changes.
 const long long kCheckpointBytes = 4 * 1024 * 1024;
-
-void PutLittle(std::string& out, unsigned long long value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
-}
-
-unsigned long long GetLittle(const char* in, int bytes)
-{
-    unsigned long long value = 0;
-    for (int i = 0; i < bytes; ++i)
-        value |= static_cast<unsigned long long>(static_cast<unsigned char>(in[i])) << (8 * i);
-    return value;
-}
 
 // `start` is where the snapshot's changes begin: a new snapshot moves it to
 // the end before the old changes are cut away, so a process ended between
@@ -54,10 +42,10 @@ std::string EncodeHeader(const Header& header)
 bool DecodeHeader(const std::string& bytes, Header& header)
 {
     if (bytes.size() < kHeaderSize || bytes.compare(0, sizeof kMagic, kMagic, sizeof kMagic) != 0) return false;
-    if (GetLittle(&bytes[28], 4) != Crc32(bytes.data(), 28)) return false;
-    header.generation = GetLittle(&bytes[8], 8);
-    header.start = static_cast<long long>(GetLittle(&bytes[16], 8));
-    header.flags = static_cast<unsigned>(GetLittle(&bytes[24], 4));
+    if (GetLittle(bytes, 28, 4) != Crc32(bytes.data(), 28)) return false;
+    header.generation = GetLittle(bytes, 8, 8);
+    header.start = static_cast<long long>(GetLittle(bytes, 16, 8));
+    header.flags = static_cast<unsigned>(GetLittle(bytes, 24, 4));
     return header.start >= kHeaderSize;
 }
 
@@ -78,8 +66,8 @@ Entries ParseEntries(const std::string& bytes, size_t at)
     Entries parsed;
     while (at < bytes.size()) {
         if (bytes.size() - at < kEntryHeaderSize) break;
-        const size_t length = static_cast<size_t>(GetLittle(&bytes[at], 4));
-        const unsigned crc = static_cast<unsigned>(GetLittle(&bytes[at + 4], 4));
+        const size_t length = static_cast<size_t>(GetLittle(bytes, at, 4));
+        const unsigned crc = static_cast<unsigned>(GetLittle(bytes, at + 4, 4));
         const size_t body = at + kEntryHeaderSize;
         if (bytes.size() - body < length || Crc32(&bytes[body], length) != crc) break;
         Entry entry;
@@ -155,7 +143,6 @@ CString SnapshotPath(const CAccountFile& file, unsigned long long generation)
     return path;
 }
 
-bool Exists(const CString& path) { return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 // Where this process's last change to a journal ended, so that the next one
 // reads only what other processes appended since.
@@ -288,7 +275,7 @@ CStoreJournal::Recovery CStoreJournal::Recover(const CAccountFile& file, HANDLE 
         return RECOVERY_FAILED;
     }
     // Nothing to make and nothing there before: there is no file.
-    if (!Exists(rebuild)) {
+    if (!CAccountFile::Exists(rebuild)) {
         ::DeleteFileA(file.Path());
     } else if (!::MoveFileExA(rebuild, file.Path(), MOVEFILE_REPLACE_EXISTING)) {
         ::DeleteFileA(rebuild);
@@ -315,7 +302,7 @@ bool CStoreJournal::Checkpoint(const CAccountFile& file, HANDLE journal)
     Header fresh;
     fresh.generation = hadJournal ? old.generation + 1 : 1;
     const CString snapshot = SnapshotPath(file, fresh.generation);
-    if (!Exists(file.Path())) {
+    if (!CAccountFile::Exists(file.Path())) {
         fresh.flags = kFromNothing;
     } else if (!::CopyFileA(file.Path(), snapshot, FALSE)) {
         ::DeleteFileA(snapshot);

@@ -324,7 +324,6 @@ bool RunSalvage(const char* path, u_int32_t flags, Bytes& dump)
     return true;
 }
 
-bool Exists(const char* path) { return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 // The library trusts the first page to say what the file is, and its
 // checker can crash on a first page of garbage (one that claims encryption,
@@ -371,7 +370,7 @@ CString DamagedName(const CString& path)
     base.Format("%s.damaged-%04u%02u%02u-%02u%02u%02u", (const char*)path, now.wYear, now.wMonth, now.wDay, now.wHour,
                 now.wMinute, now.wSecond);
     CString name = base;
-    for (int n = 2; Exists(name); ++n) name.Format("%s-%d", (const char*)base, n);
+    for (int n = 2; CAccountFile::Exists(name); ++n) name.Format("%s-%d", (const char*)base, n);
     return name;
 }
 
@@ -399,7 +398,7 @@ CStoreRepair::FileState CStoreRepair::Verify(const char* path)
 bool CStoreRepair::Salvage(const char* path, const char* newPath, const char* orphanAccount, Counts* counts)
 {
     if (counts) *counts = Counts();
-    if (Exists(newPath)) return false;
+    if (CAccountFile::Exists(newPath)) return false;
     const DWORD attributes = ::GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     if (!LooksLikeDatabase(path)) return false;
@@ -459,7 +458,7 @@ CStoreRepair::Outcome CStoreRepair::CheckFile(const CAccountFile& file, CString*
     case FILE_MISSING:
         // A salvage that was done when the process ended before it took the
         // file's place.
-        if (Exists(salvaged) && Verify(salvaged) == FILE_GOOD && ::MoveFileA(salvaged, path)) return LOGIN_GOOD;
+        if (CAccountFile::Exists(salvaged) && Verify(salvaged) == FILE_GOOD && ::MoveFileA(salvaged, path)) return LOGIN_GOOD;
         return LOGIN_NOTHING;
     case FILE_GOOD:
         return LOGIN_GOOD;

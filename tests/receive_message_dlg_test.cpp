@@ -57,22 +57,29 @@ protected:
         LogIn();
     }
 
-    // A block as an adapter posts it: two bytes of the transport, the text, NUL.
-    void Receive(const std::string& text)
+    // A block as an adapter posts it: two bytes of the transport, the text,
+    // NUL; the service window frees it.
+    static LPARAM Block(const std::string& text, WPARAM& size)
     {
         const std::string block = "\x01\x02" + text + '\0';
         char* copy = new char[block.size()];
         memcpy(copy, block.data(), block.size());
-        g_wndService.SendMessage(WM_SMSDATA, block.size(), reinterpret_cast<LPARAM>(copy));
+        size = block.size();
+        return reinterpret_cast<LPARAM>(copy);
+    }
+    void Receive(const std::string& text)
+    {
+        WPARAM size = 0;
+        const LPARAM block = Block(text, size);
+        g_wndService.SendMessage(WM_SMSDATA, size, block);
     }
     void ReceiveFrom(const std::string& peer, const std::string& text) { Receive("4\x02x\x02" + peer + "\x02" + text); }
     // As the adapters post them: the blocks wait in the queue together.
     void Post(const std::string& text)
     {
-        const std::string block = "\x01\x02" + text + '\0';
-        char* copy = new char[block.size()];
-        memcpy(copy, block.data(), block.size());
-        ::PostMessageA(g_wndService.m_hWnd, WM_SMSDATA, block.size(), reinterpret_cast<LPARAM>(copy));
+        WPARAM size = 0;
+        const LPARAM block = Block(text, size);
+        ::PostMessageA(g_wndService.m_hWnd, WM_SMSDATA, size, block);
     }
     void Poll() { g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_POLL); }
 
