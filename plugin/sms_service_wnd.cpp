@@ -1,5 +1,6 @@
 #include "sms_service_wnd.h"
 
+#include "dialog_placement.h"
 #include "dialogs/receive_message_dlg.h"
 #include "dialogs/send_message_dlg.h"
 #include "ixa_base.h"
@@ -61,7 +62,10 @@ Dialog* CreateRegistered(CRuntimeClass* runtimeClass, const CString& key, Create
     auto dialog = static_cast<Dialog*>(CreateRegisteredWindow(runtimeClass, key));
     if (!dialog) return nullptr;
     dialog->m_strRegKey = key;
-    if (create(*dialog)) return dialog;
+    if (create(*dialog)) {
+        PlaceBesideHostWindow(dialog->m_hWnd, plugin->GetModuleHandleA());
+        return dialog;
+    }
     RemoveRegisteredWindow(key);
     return nullptr;
 }
