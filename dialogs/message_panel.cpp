@@ -14,12 +14,16 @@ void SkinMessagePanel(CWnd& dialog, CSmsTextEdit& text, CSkinStatic& panel, int 
     SkinStaticControl(::GetDlgItem(dialog.m_hWnd, captionId), "StaticBold");
 }
 
-void CreateHistoryPopup(CWnd& dialog, CMessageHistoryPopup& popup)
+void ToggleHistoryPopup(CWnd& dialog, CMessageHistoryPopup& popup, const CString& contactKey,
+                        const CString& contactLabel, const CString& ownLabel)
 {
-    if (!popup.Create(IDD_HISTORY_POPUP, &dialog)) return;
-    RECT owner, own;
-    dialog.GetWindowRect(&owner);
-    popup.GetWindowRect(&own);
-    popup.SetWindowPos(nullptr, 0, 0, owner.right - owner.left, own.bottom - own.top,
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!popup.m_hWnd) {
+        if (!popup.Create(IDD_HISTORY_POPUP, &dialog)) return;
+        RECT owner, own;
+        dialog.GetWindowRect(&owner);
+        popup.GetWindowRect(&own);
+        popup.SetWindowPos(nullptr, 0, 0, owner.right - owner.left, own.bottom - own.top,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    popup.Toggle(dialog, contactKey, contactLabel, ownLabel);
 }

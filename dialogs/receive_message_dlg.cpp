@@ -62,7 +62,6 @@ BOOL CReceiveMessageDlg::OnInitDialog()
     CDialog::OnInitDialog();
     SkinMessagePanel(*this, m_body, m_panel, MESSAGE_BAND_HEIGHT, IDC_VIEW_SENDER_CAPTION);
     FillFromRecord();
-    CreateHistoryPopup(*this, m_history);
     return TRUE;
 }
 
@@ -116,7 +115,7 @@ void CReceiveMessageDlg::OnReply()
 void CReceiveMessageDlg::OnHistory()
 {
     CDialogHost* host = GetDialogHost();
-    m_history.Toggle(*this, m_strPeerId, m_strPeerName, host ? host->GetUserId() : CString());
+    ToggleHistoryPopup(*this, m_history, m_strPeerId, m_strPeerName, host ? host->GetUserId() : CString());
 }
 
 void CReceiveMessageDlg::OnMove(int, int)

@@ -114,8 +114,6 @@ BOOL CSendMessageDlg::OnInitDialog()
     m_minute.SetKind(DateFieldMinute);
     FillDateFields(DateFieldNone, false);
 
-    CreateHistoryPopup(*this, m_history);
-
     ::SendMessageA(m_signature.m_hWnd, EM_LIMITTEXT, SIGNATURE_BYTES, 0);
     CString signature;
     // False when none is stored or the file cannot be read: no signature.
@@ -215,7 +213,10 @@ CString CSendMessageDlg::FormatScheduledTime()
 
 // ---------------------------------------------------------------- history
 
-void CSendMessageDlg::OnHistory() { m_history.Toggle(*this, m_strRecipientId, m_strRecipientName, HostUserId()); }
+void CSendMessageDlg::OnHistory()
+{
+    ToggleHistoryPopup(*this, m_history, m_strRecipientId, m_strRecipientName, HostUserId());
+}
 
 void CSendMessageDlg::OnMove(int, int)
 {

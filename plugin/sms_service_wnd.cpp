@@ -500,12 +500,15 @@ int CSmsServiceWnd::ShowMessage(CSmsRecord* record, bool fromQueue, bool bringTo
         RUNTIME_CLASS(CReceiveMessageDlg), key,
         [record](CReceiveMessageDlg& made) { return made.CreateWithRecord(*record); });
     if (!dialog) return 0;
-    // Written only once the dialog stands: a record that could not be shown
-    // stays queued and must not reach the history twice. A record the file
-    // cannot take waits in the store's memory for the poll to write it.
-    CMessageStore::AddHistory(*record);
     dialog->ShowWindow(SW_SHOWNORMAL);
     dialog->SetForegroundWindow();
+    // The message is on the screen before the file is touched: a write can
+    // take tens of milliseconds on a busy disk. Written only once the dialog
+    // stands: a record that could not be shown stays queued and must not
+    // reach the history twice. A record the file cannot take waits in the
+    // store's memory for the poll to write it.
+    ::RedrawWindow(dialog->m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    CMessageStore::AddHistory(*record);
     return 1;
 }
 

@@ -398,10 +398,10 @@ TEST_F(ReceiveTest, HistoryHangsUnderTheDialogFollowsItAndToggles)
     HWND view = View("10002");
     ASSERT_NE(nullptr, view);
     Click(view, IDC_VIEW_BACK_NEXT);
+    EXPECT_EQ(nullptr, PopupOf(view)) << "made when first asked for";
+    Click(view, IDC_VIEW_HISTORY);
     HWND popup = PopupOf(view);
     ASSERT_NE(nullptr, popup);
-    EXPECT_FALSE(IsWindowVisible(popup));
-    Click(view, IDC_VIEW_HISTORY);
     ASSERT_TRUE(IsWindowVisible(popup));
     EXPECT_EQ(2, SendMessageA(GetDlgItem(popup, IDC_HISTORY_LIST), LB_GETCOUNT, 0, 0));
     RECT dialog, hung;

@@ -488,10 +488,9 @@ TEST_F(SendDialogTest, HistoryButtonHangsTheEarlierMessagesUnderTheDialogAndFoll
         ASSERT_TRUE(CMessageStore::AddHistory(record));
     }
     Open();
+    Click(IDC_SEND_HISTORY);
     HWND popup = HistoryPopupOf(window);
     ASSERT_NE(nullptr, popup);
-    EXPECT_FALSE(IsWindowVisible(popup));
-    Click(IDC_SEND_HISTORY);
     ASSERT_TRUE(IsWindowVisible(popup));
     HWND list = GetDlgItem(popup, IDC_HISTORY_LIST);
     EXPECT_EQ(2, SendMessageA(list, LB_GETCOUNT, 0, 0));
