@@ -30,6 +30,15 @@ CSmsAdapterFactory& AdapterFactory()
 
 const COLORREF kTransparentMagenta = 0xFF00FF;
 
+// English for an English host, the module's Chinese for any other.
+LANGID ResourceLanguage(int hostLanguageId)
+{
+    const bool english = hostLanguageId > 0 && hostLanguageId <= 0xFFFF &&
+                         PRIMARYLANGID(static_cast<LANGID>(hostLanguageId)) == LANG_ENGLISH;
+    return english ? MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)
+                   : MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
+}
+
 } // namespace
 
 extern "C" IxaPlugin* getPlugin()
@@ -70,12 +79,14 @@ void CSmsUtilPlugin::InitPlugin()
     IxaBase* host = IxaBase::GetIxaInstance();
     if (!host) return;
 
-    // The language settings are read as the host expects; the module has one
-    // resource language only.
+    // The module's texts follow the host's language; the host's folder of
+    // language files holds nothing of the module's, whose texts are its own
+    // resources.
     int languageId = 0;
-    host->GetConfigInt("LANGUAGEID", languageId);
+    if (!host->GetConfigInt("LANGUAGEID", languageId)) languageId = 0;
     CString languageDir = ".\\language";
     host->GetConfigString("LANGUAGEDIR", languageDir);
+    AfxSetResourceLanguage(ResourceLanguage(languageId));
 
     m_strName.LoadString(IDS_PLUGIN_NAME);
     if (!InitWindowRegistry()) return;

@@ -110,7 +110,7 @@ HINSTANCE AfxFindStringResourceHandle(UINT id)
     return reinterpret_cast<HINSTANCE>(&module);
 }
 
-int LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int size)
+int AfxLoadString(HINSTANCE module, UINT id, LPSTR buffer, int size)
 {
     if (!buffer || size <= 0) return 0;
     for (const ResourceString& entry : kStrings) {

@@ -60,7 +60,6 @@ BOOL IsDBCSLeadByte(BYTE byte);
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide, int wideLength);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR text, int length,
                         LPCSTR defaultChar, LPBOOL usedDefaultChar);
-int LoadStringA(HINSTANCE module, UINT id, LPSTR buffer, int size);
 
 // The file functions the message store calls, over POSIX, for the native
 // build of the history tool. Locks are fcntl record locks: they keep two

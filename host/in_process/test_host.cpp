@@ -1,6 +1,7 @@
 #include "test_host.h"
 
 #include <cstdio>
+#include <cstring>
 
 BOOL CTestHost::GetConfigString(const char* key, CString& value)
 {
@@ -8,10 +9,12 @@ BOOL CTestHost::GetConfigString(const char* key, CString& value)
     return FALSE;
 }
 
-BOOL CTestHost::GetConfigInt(const char* key, int&)
+BOOL CTestHost::GetConfigInt(const char* key, int& value)
 {
     calls.push_back(std::string("GetConfigInt ") + key);
-    return FALSE;
+    if (!languageId || strcmp(key, "LANGUAGEID") != 0) return FALSE;
+    value = languageId;
+    return TRUE;
 }
 
 BOOL CTestHost::GetContact(unsigned int number, IxaContact& contact)

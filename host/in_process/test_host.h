@@ -41,6 +41,7 @@ public:
     int myLevel = 2;               // -1: getMyBusiLevel fails
     std::string dataDir;
     const char* session = "session-1";
+    int languageId = 0;            // "LANGUAGEID"; 0: the host has no answer
     std::map<unsigned int, TestContact> contacts;
 
     std::vector<std::string> calls;

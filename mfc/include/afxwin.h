@@ -489,6 +489,15 @@ void AFXAPI AfxSetResourceHandle(HINSTANCE module);
 // extension modules in the order they were registered.
 HINSTANCE AFXAPI AfxFindResourceHandle(LPCSTR name, LPCSTR type);
 HINSTANCE AFXAPI AfxFindStringResourceHandle(UINT id);
+// The language in which dialogs and strings are taken from a module that has
+// them in several; one that has a resource in none of it gives its own.
+// 0, the start: the system's choice.
+void AFXAPI AfxSetResourceLanguage(LANGID language);
+LANGID AFXAPI AfxGetResourceLanguage();
+HRSRC AFXAPI AfxFindResource(HINSTANCE module, LPCSTR name, LPCSTR type);
+// LoadString in the resource language: the length copied, 0 when the module
+// has no such string.
+int AFXAPI AfxLoadString(HINSTANCE module, UINT id, LPSTR buffer, int size);
 
 // An extension module: its resources join the search chain while it is loaded.
 struct AFX_EXTENSION_MODULE {

@@ -89,7 +89,7 @@ BOOL CString::LoadString(UINT id)
     HINSTANCE module = AfxFindStringResourceHandle(id);
     if (!module) return FALSE;
     char buffer[1024];
-    const int length = ::LoadStringA(module, id, buffer, sizeof buffer);
+    const int length = AfxLoadString(module, id, buffer, sizeof buffer);
     if (length <= 0) return FALSE;
     m_text.assign(buffer, length);
     return TRUE;

@@ -432,7 +432,7 @@ BOOL CDialog::Create(UINT templateId, CWnd* parent)
     if (parent) m_pParentWnd = parent;
     LPCSTR name = MAKEINTRESOURCEA(templateId);
     HINSTANCE module = AfxFindResourceHandle(name, (LPCSTR)RT_DIALOG);
-    HRSRC resource = module ? ::FindResourceA(module, name, (LPCSTR)RT_DIALOG) : nullptr;
+    HRSRC resource = module ? AfxFindResource(module, name, (LPCSTR)RT_DIALOG) : nullptr;
     HGLOBAL loaded = resource ? ::LoadResource(module, resource) : nullptr;
     auto dialogTemplate = loaded ? static_cast<LPCDLGTEMPLATEA>(::LockResource(loaded)) : nullptr;
     if (!dialogTemplate) return FALSE;
@@ -546,6 +546,7 @@ BOOL AFXAPI AfxPreTranslateDialogMessage(MSG& message)
 namespace {
 
 HINSTANCE g_resourceHandle = nullptr;
+LANGID g_resourceLanguage = 0;
 
 std::vector<CDynLinkLibrary*>& ExtensionChain()
 {
@@ -577,6 +578,29 @@ HINSTANCE AFXAPI AfxFindStringResourceHandle(UINT id)
 {
     // Strings live in blocks of 16 under resource id (id / 16 + 1).
     return AfxFindResourceHandle(MAKEINTRESOURCEA(id / 16 + 1), (LPCSTR)RT_STRING);
+}
+
+void AFXAPI AfxSetResourceLanguage(LANGID language) { g_resourceLanguage = language; }
+LANGID AFXAPI AfxGetResourceLanguage() { return g_resourceLanguage; }
+
+HRSRC AFXAPI AfxFindResource(HINSTANCE module, LPCSTR name, LPCSTR type)
+{
+    HRSRC found = g_resourceLanguage ? ::FindResourceExA(module, type, name, g_resourceLanguage) : nullptr;
+    return found ? found : ::FindResourceA(module, name, type);
+}
+
+int AFXAPI AfxLoadString(HINSTANCE module, UINT id, LPSTR buffer, int size)
+{
+    if (!g_resourceLanguage) return ::LoadStringA(module, id, buffer, size);
+    // A block holds 16 strings, each its UTF-16 length and its characters.
+    HRSRC block = AfxFindResource(module, MAKEINTRESOURCEA(id / 16 + 1), (LPCSTR)RT_STRING);
+    HGLOBAL loaded = block ? ::LoadResource(module, block) : nullptr;
+    auto entry = loaded ? static_cast<const WCHAR*>(::LockResource(loaded)) : nullptr;
+    if (!entry || size <= 0) return 0;
+    for (UINT skipped = 0; skipped < id % 16; ++skipped) entry += 1 + *entry;
+    int length = *entry ? ::WideCharToMultiByte(CP_ACP, 0, entry + 1, *entry, buffer, size - 1, nullptr, nullptr) : 0;
+    buffer[length] = '\0';
+    return length;
 }
 
 BOOL AFXAPI AfxInitExtensionModule(AFX_EXTENSION_MODULE& module, HMODULE instance)
