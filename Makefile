@@ -30,11 +30,12 @@ test: build
 demo: build
 	@scripts/demo.sh $(BUILD)
 
-# The display is checked before anything is built.
+# The display is checked before anything is built. `make run LANGUAGE=1033`:
+# the clients in English; only a LANGUAGE given here counts, not gettext's.
 run:
 	@scripts/run.sh --check-display
 	@$(MAKE) --no-print-directory build
-	@scripts/run.sh $(BUILD)
+	@scripts/run.sh $(BUILD) $(if $(filter command line,$(origin LANGUAGE)),$(LANGUAGE),2052)
 
 bench: build
 	@scripts/bench.sh $(BUILD)

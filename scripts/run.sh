@@ -10,6 +10,8 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 [ "${1:-}" = --check-display ] && exit 0
 source "$(dirname "$0")/prelude.sh"
+# The clients' language: 2052 Chinese, 1033 English.
+language=${2:-2052}
 export SMSUTIL_DISPLAY=$DISPLAY
 
 work=$build/run
@@ -21,9 +23,9 @@ echo "run: smsd on 127.0.0.1:$switch_port, its order page on port $http_port, lo
 
 hosts=()
 for account in 10001 10002; do
-  at=20,20; [ $account = 10002 ] && at=660,20
+  at=20,20; [ $account = 10002 ] && at=1280,20
   (cd "$build/win/bin" && SMSUTIL_SWITCH_ADDR="127.0.0.1:$switch_port" exec "$here/wine-run" smshost.exe \
-     --account $account --data "$work/data/$account" --at $at) > "$work/host-$account.log" 2>&1 &
+     --account $account --data "$work/data/$account" --at $at --language "$language") > "$work/host-$account.log" 2>&1 &
   hosts+=($!)
 done
 echo "run: 张三 (10001) and 李四 (10002) are logging in on $DISPLAY."

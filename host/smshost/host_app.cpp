@@ -30,8 +30,8 @@ CString FromUtf8(const std::string& text)
     return out;
 }
 
-CHostApp::CHostApp(const AccountDirectory& directory, uint32_t account, const CString& dataDir)
-    : m_directory(directory), m_account(account), m_dataDir(dataDir)
+CHostApp::CHostApp(const AccountDirectory& directory, uint32_t account, const CString& dataDir, int languageId)
+    : m_directory(directory), m_account(account), m_languageId(languageId), m_dataDir(dataDir)
 {
     m_session.Format("session-%u-%lu", account, (unsigned long)GetTickCount());
 }
@@ -40,7 +40,7 @@ BOOL CHostApp::GetConfigString(const char*, CString&) { return FALSE; }
 BOOL CHostApp::GetConfigInt(const char* key, int& value)
 {
     if (strcmp(key, "LANGUAGEID") != 0) return FALSE;
-    value = 2052;
+    value = m_languageId;
     return TRUE;
 }
 

@@ -9,7 +9,8 @@
 
 class CHostApp : public IxaBase {
 public:
-    CHostApp(const AccountDirectory& directory, uint32_t account, const CString& dataDir);
+    // `languageId`: what the host answers for "LANGUAGEID", the user's language.
+    CHostApp(const AccountDirectory& directory, uint32_t account, const CString& dataDir, int languageId);
 
     BOOL GetConfigString(const char* key, CString& value) override;
     BOOL GetConfigInt(const char* key, int& value) override;
@@ -29,12 +30,14 @@ public:
     // What the plugin registered, one line each, in UTF-8.
     std::vector<std::string> Registration() const;
     const char* PluginButtonCaption() const { return m_buttonCaption; }
+    bool IsEnglish() const { return m_languageId == 1033; }
 
 private:
     void FillContact(uint32_t number, IxaContact& contact) const;
 
     const AccountDirectory& m_directory;
     uint32_t m_account;
+    int m_languageId;
     CString m_dataDir;
     CString m_session;
     CString m_buttonCaption;

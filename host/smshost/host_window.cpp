@@ -87,9 +87,11 @@ void CHostWindow::FillContacts()
         const DirectoryAccount* entry = m_directory.Find(number);
         const bool service = entry && (entry->level == 2 || entry->level == 3);
         CString line;
+        const bool english = m_host.IsEnglish();
+        const char* serviceText = service ? (english ? "has SMS" : u8"有短信服务") : (english ? "no SMS" : u8"无短信服务");
+        const char* strangerText = stranger ? (english ? "  stranger" : u8"  陌生人") : "";
         line.Format("%s (%u)  %s%s", entry ? (const char*)FromUtf8(entry->name) : "", number,
-                    (const char*)FromUtf8(service ? u8"有短信服务" : u8"无短信服务"),
-                    stranger ? (const char*)FromUtf8(u8"  陌生人") : "");
+                    (const char*)FromUtf8(serviceText), (const char*)FromUtf8(strangerText));
         SendMessageA(m_contacts, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>((const char*)line));
         m_numbers.push_back(number);
     };

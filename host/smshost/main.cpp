@@ -1,7 +1,7 @@
 // smshost: loads smsutil.dll from its own folder, logs an account in and
 // runs the message loop.
 //   smshost.exe [--account N] [--directory FILE] [--data DIR] [--seconds N] [--order]
-//               [--at X,Y]
+//               [--at X,Y] [--language ID]
 #include "afxwin.h"
 #include "command_line.h"
 #include "host_app.h"
@@ -22,6 +22,7 @@ struct Options {
     int seconds = -1;
     bool order = false;
     int x = 560, y = 20;
+    int language = 2052;
 };
 
 int ReadCommandLine(int argc, char** argv, Options& options)
@@ -43,6 +44,9 @@ int ReadCommandLine(int argc, char** argv, Options& options)
         ->type_name("DIR");
     app.add_option("--seconds", options.seconds, "ends the run after N seconds")->type_name("N");
     app.add_flag("--order", options.order, "opens the order page once logged in");
+    app.add_option("--language", options.language,
+                   "the user's language as the host reports it: 2052 Chinese (unless given), 1033 English")
+        ->type_name("ID");
     app.add_option("--at", at, "where the main window's top left corner goes")->type_name("X,Y")->check(corner);
     app.footer("The switch's address comes from SMSUTIL_SWITCH_ADDR (HOST:PORT), else 127.0.0.1:20061.");
     const int status = ParseCommandLine(app, argc, argv);
@@ -130,13 +134,13 @@ int main(int argc, char** argv)
                                                     : WindowsDirectory(options.dataDir);
     MakeDirectories(dataDir);
 
-    CHostApp host(directory, options.account, dataDir);
+    CHostApp host(directory, options.account, dataDir, options.language);
     IxaBase::SetIxaInstance(&host);
     IxaPlugin* plugin = LoadPlugin();
     if (!plugin) return 1;
     plugin->InitPlugin();
-    printf("smshost: account %u (%s), data directory %s\n", options.account, ToUtf8(FromUtf8(account->name)).c_str(),
-           ToUtf8(dataDir).c_str());
+    printf("smshost: account %u (%s), data directory %s, language %d\n", options.account,
+           ToUtf8(FromUtf8(account->name)).c_str(), ToUtf8(dataDir).c_str(), options.language);
     printf("smshost: loaded \"%s\" (%s)\n", ToUtf8(plugin->GetPluginName()).c_str(), plugin->GetPluginClassId());
     for (const std::string& line : host.Registration()) printf("smshost: %s\n", line.c_str());
 
