@@ -24,13 +24,14 @@ finish() {
 trap finish EXIT
 start_smsd "$smsd" "$work" --clock-file "$work/clock" || { echo "FAIL: smsd did not start"; exit 1; }
 
-start_host() { # account x,y
+start_host() { # account x,y language
   (cd "$bin" && SMSUTIL_SWITCH_ADDR="127.0.0.1:$switch_port" exec "$here/wine-run" smshost.exe \
-     --account "$1" --data "$work/data/$1" --at "$2") >"$work/host-$1.log" 2>&1 &
+     --account "$1" --data "$work/data/$1" --at "$2" --language "$3") >"$work/host-$1.log" 2>&1 &
   hosts+=($!)
 }
-start_host 10001 20,20
-start_host 10002 660,20
+# 张三's client speaks Chinese, 李四's English, as smsdemo expects.
+start_host 10001 20,20 2052
+start_host 10002 1280,20 1033
 
 args=(--clock-file "$(windows_path "$work/clock")")
 if [ -n "$shots" ]; then

@@ -9,7 +9,7 @@ packages=(
   make cmake g++ pkg-config python3
   clang libclang-rt-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine64 wine xvfb x11-apps imagemagick fonts-wqy-microhei
+  wine64 wine fonts-wine xvfb x11-apps imagemagick fonts-wqy-microhei
   googletest libdb5.3-dev db5.3-util
   libasio-dev libcpp-httplib-dev libcli11-dev dpkg-dev
 )

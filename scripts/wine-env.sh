@@ -3,6 +3,10 @@
 : "${SMSUTIL_BUILD:=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build}"
 export WINEPREFIX=${SMSUTIL_WINEPREFIX:-$SMSUTIL_BUILD/wineprefix}
 export WINEARCH=win64
+# Wine's one virtual desktop: two clients side by side, each with its dialogs
+# beside it. The prefix is made for its size.
+export SMSUTIL_DESKTOP=${SMSUTIL_DESKTOP:-1600x900}
+export SMSUTIL_PREFIX_READY=$WINEPREFIX/.smsutil-ready-$SMSUTIL_DESKTOP
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine takes code page 936 from the locale's name; the glibc locale need not

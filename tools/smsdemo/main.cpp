@@ -1,8 +1,8 @@
-// smsdemo: plays a conversation between two running hosts, 张三 (10001) and
-// 李四 (10002), through their windows as a person would, and checks that
-// every step shows what it should. With --shots it stops after each step for
-// a screenshot: it prints "shot NAME CAPTION" and goes on once NAME.png
-// exists in the folder.
+// smsdemo: plays a conversation between two running hosts, 张三 (10001) in
+// Chinese and 李四 (10002) in English, through their windows as a person
+// would, and checks that every step shows what it should. With --shots it
+// stops after each step for a screenshot: it prints "shot NAME CAPTION" and
+// goes on once NAME.png exists in the folder.
 //   smsdemo [--shots DIR] [--clock-file FILE]
 // --clock-file is the server's clock offset file; the scheduled step sets it
 // so that the next minute by the server's clock is seconds away.
@@ -28,6 +28,15 @@ enum : int {
     kHistoryList = 3039,
     kMessageBoxText = 0xFFFF,
 };
+
+// What the plugin says in each host's language: 李四's host runs in English.
+struct HostTexts {
+    const wchar_t* counter; // a part of the counter once a message is typed
+    const wchar_t* back;
+    const wchar_t* next;
+};
+const HostTexts kChinese = {L"您的消息共", L"返回", L"下一条>>"};
+const HostTexts kEnglish = {L"yours has", L"Back", L"Next >>"};
 
 const DWORD kAppearMs = 20000;
 // A send may wait for the service's call to be answered and then for the
@@ -166,13 +175,13 @@ HWND OpenSendDialog(DWORD host, const std::wstring& name, const std::wstring& nu
     return Expect(host, kMessage, "the send dialog's message field");
 }
 
-void TypeMessage(DWORD host, HWND field, const std::wstring& text)
+void TypeMessage(DWORD host, HWND field, const std::wstring& text, const HostTexts& language = kChinese)
 {
     drive::Type(field, text);
     if (!drive::WaitFor([&] { return drive::Text(field) == text; }, kAppearMs))
         Fail("the message field holds " + Quoted(drive::Text(field)) + ", not the typed " + Quoted(text));
     // The counter follows every keystroke.
-    ExpectText(host, kCounterFrame, L"您的消息共", "the counter", true);
+    ExpectText(host, kCounterFrame, language.counter, "the counter", true);
 }
 
 void Send(DWORD host)
@@ -223,23 +232,23 @@ void StepSend(DWORD zhang)
 
 void StepReceive(DWORD zhang, DWORD li)
 {
-    Say("3. 李四's view dialog appears; a second message turns its button into \"下一条>>\"");
+    Say("3. 李四's view dialog appears, in English; a second message turns its button into \"Next >>\"");
     ExpectText(li, kSender, L"张三(10001)", "李四's view dialog");
     ExpectText(li, kBody, L"张三:李四你好！周六下午三点，老地方见。See you at 3pm.", "the received text");
-    ExpectText(li, kBackNext, L"返回", "the view dialog's button");
-    Shot("message-arrives", "李四's client shows 张三's message, signed, in a view dialog.");
+    ExpectText(li, kBackNext, kEnglish.back, "the view dialog's button");
+    Shot("message-arrives", "李四's client, in English, shows 张三's message, signed, in a view dialog beside it.");
 
     HWND message = OpenSendDialog(zhang, L"李四", L"10002");
     ExpectChecked(Expect(zhang, kSignCheck, "the signature box"), "the stored signature");
     TypeMessage(zhang, message, L"记得带上那本书。");
     Send(zhang);
-    ExpectText(li, kBackNext, L"下一条>>", "李四's view dialog's button");
-    Shot("next-waiting", "A second message from 张三 waits: the button now reads \"下一条>>\".");
+    ExpectText(li, kBackNext, kEnglish.next, "李四's view dialog's button");
+    Shot("next-waiting", "A second message from 张三 waits: the button now reads \"Next >>\" (\"下一条>>\" in Chinese).");
 
     Say("   李四 steps to it, opens the history and replies");
     drive::Click(Expect(li, kBackNext, "the next button"));
     ExpectText(li, kBody, L"张三:记得带上那本书。", "the second message");
-    ExpectText(li, kBackNext, L"返回", "the view dialog's button after the last message");
+    ExpectText(li, kBackNext, kEnglish.back, "the view dialog's button after the last message");
     drive::Click(Expect(li, kViewHistory, "the history button"));
     HWND history = Expect(li, kHistoryList, "the history list");
     if (!drive::WaitFor([&] { return SendMessageW(history, LB_GETCOUNT, 0, 0) >= 2; }, kAppearMs))
@@ -250,7 +259,7 @@ void StepReceive(DWORD zhang, DWORD li)
     HWND reply = Expect(li, kMessage, "李四's send dialog");
     ExpectText(li, kRecipient, L"张三(10001)", "the reply's recipient");
     ExpectGone(li, kSender, "the view dialog, on reply,");
-    TypeMessage(li, reply, L"好的，不见不散！OK.");
+    TypeMessage(li, reply, L"好的，不见不散！OK.", kEnglish);
     Shot("reply", "李四 replies: the send dialog takes the view dialog's place.");
     Send(li);
     ExpectText(zhang, kSender, L"李四(10002)", "张三's view dialog");
