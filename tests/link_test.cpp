@@ -22,6 +22,7 @@
 #include "switch_manager.h"
 #include "plugin_fixture.h"
 #include "transport/sms_adapter.h"
+#include "window_text.h"
 
 #include <gtest/gtest.h>
 
@@ -75,13 +76,6 @@ private:
     std::set<CSmsAdapter*> m_live;
 };
 CCountingFactory g_factory;
-
-std::string WindowText(HWND window)
-{
-    char text[4096] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
 
 // Hands on what the thread's queue holds (the adapters' WM_SMSDATA, the
 // browser's fetch results) as a host's loop does, except timers: the tests

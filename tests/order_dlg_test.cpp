@@ -5,6 +5,7 @@
 #include "dialogs/order_dlg.h"
 #include "dialogs/window_registry.h"
 #include "res/resource.h"
+#include "window_text.h"
 
 #include <gtest/gtest.h>
 
@@ -18,13 +19,6 @@ public:
     COrderPage page;
     int retries = 0;
 };
-
-std::string WindowText(HWND window)
-{
-    char text[2048] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
 
 // The browser's first line: the address it was told to go to; the page, or
 // why there is none, follows on the lines below.

@@ -13,19 +13,13 @@
 #include "switch_manager.h"
 #include "plugin_fixture.h"
 #include "transport/sms_adapter.h"
+#include "window_text.h"
 
 #include <gtest/gtest.h>
 
 #include <list>
 
 namespace {
-
-std::string WindowText(HWND window)
-{
-    char text[1024] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
 
 // The browser's first line: the address it was told to go to; the page, or
 // why there is none, follows on the lines below.
