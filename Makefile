@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 # `make fuzz`: seconds per harness.
 SECONDS ?= 60
 
-.PHONY: all setup build test demo run bench fuzz clean
+.PHONY: all setup build test demo run bench fuzz mutants clean
 
 all: build
 
@@ -44,6 +44,11 @@ bench: build
 # crashes per harness.
 fuzz: setup
 	@JOBS=$(JOBS) fuzz/run.sh $(BUILD) $(SECONDS)
+
+# The faults of scripts/mutants.tsv one at a time in a copy of the committed
+# tree (in $(BUILD)/mutants): which test catches each. MUTANTS="id ..." for some.
+mutants: setup
+	@JOBS=$(JOBS) scripts/mutants.sh $(BUILD) $(MUTANTS)
 
 clean:
 	rm -rf $(BUILD)
