@@ -228,6 +228,27 @@ TEST(WindowMapTest, TemporaryObjectsLastAsLongAsTheirWindows)
     ::DestroyWindow(parent);
 }
 
+// A subclass put on the window after the framework's, as a skin puts its
+// own: it must see the window's last message when the object goes first.
+WNDPROC g_underTop = nullptr;
+UINT g_topLastMessage = 0;
+LRESULT CALLBACK TopProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    g_topLastMessage = message;
+    return CallWindowProcA(g_underTop, window, message, wParam, lParam);
+}
+
+TEST(WindowMapTest, AnObjectGoingFirstLeavesASubclassOnTopInTheChain)
+{
+    HWND edit = ::CreateWindowA("Edit", "kept", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr, nullptr, nullptr);
+    auto* wnd = new CWnd;
+    ASSERT_TRUE(wnd->SubclassWindow(edit));
+    g_underTop = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(edit, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TopProc)));
+    delete wnd;
+    EXPECT_FALSE(IsWindow(edit)) << "the object takes its window with it";
+    EXPECT_EQ(static_cast<UINT>(WM_NCDESTROY), g_topLastMessage);
+}
+
 // ---------------------------------------------------------------- dialogs
 
 class CProbeDialog : public CDialog {

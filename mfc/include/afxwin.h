@@ -361,6 +361,7 @@ private:
     friend class CDialog;
     friend struct CWndCreationHook;
     LRESULT OnNcDestroyMessage();
+    void GiveBackProcedure();
 };
 
 LRESULT CALLBACK AfxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -114,6 +114,14 @@ std::map<HWND, std::unique_ptr<CWnd>>& TemporaryMap()
     return map;
 }
 
+// The procedures under ours of windows whose objects let go while another
+// subclass sat on top: AfxWndProc, still in that chain, hands them on.
+std::map<HWND, WNDPROC>& OrphanedMap()
+{
+    static std::map<HWND, WNDPROC> map;
+    return map;
+}
+
 } // namespace
 
 // Attaches the window that the creation hook caught to its object.
@@ -203,7 +211,7 @@ CWnd::~CWnd()
     if (m_hWnd && PermanentMap().count(m_hWnd) && PermanentMap()[m_hWnd] == this) {
         // A window outliving its object would dispatch into freed memory.
         HWND window = m_hWnd;
-        if (m_pfnSuper) ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        GiveBackProcedure();
         Detach();
         if (::IsWindow(window)) ::DestroyWindow(window);
     }
@@ -367,12 +375,24 @@ LRESULT CWnd::OnNcDestroyMessage()
     const LRESULT result = Default();
     // Hand the window back to its original procedure so that nothing after
     // this message reaches the object.
-    if (m_pfnSuper && ::IsWindow(m_hWnd))
-        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-    m_pfnSuper = nullptr;
+    GiveBackProcedure();
     Detach();
     PostNcDestroy();
     return result;
+}
+
+// A subclass put on top of ours (a skin's) still calls down into ours, so
+// the window's procedure is put back only while ours is the one on top;
+// otherwise the procedure under ours is kept for AfxWndProc to hand on to.
+void CWnd::GiveBackProcedure()
+{
+    if (m_pfnSuper && ::IsWindow(m_hWnd)) {
+        if (::GetWindowLongPtrA(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&AfxWndProc))
+            ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+        else
+            OrphanedMap()[m_hWnd] = m_pfnSuper;
+    }
+    m_pfnSuper = nullptr;
 }
 
 LRESULT CALLBACK AfxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -380,7 +400,11 @@ LRESULT CALLBACK AfxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     CWnd* wnd = CWnd::FromHandlePermanent(window);
     if (!wnd) {
         TemporaryMap().erase(window);
-        return ::DefWindowProcA(window, message, wParam, lParam);
+        auto orphaned = OrphanedMap().find(window);
+        if (orphaned == OrphanedMap().end()) return ::DefWindowProcA(window, message, wParam, lParam);
+        const WNDPROC under = orphaned->second;
+        if (message == WM_NCDESTROY) OrphanedMap().erase(orphaned);
+        return ::CallWindowProcA(under, window, message, wParam, lParam);
     }
     // Handlers send messages of their own, so the outer message is saved and
     // put back. It lives in the thread's state because the object may be
