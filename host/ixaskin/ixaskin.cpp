@@ -11,6 +11,7 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <unordered_map>
 #include <unordered_set>
 
 struct IxaSkinGroup {
@@ -201,6 +202,7 @@ bool PaintBitmap(HDC dc, const RECT& rect, HBITMAP bitmap)
 struct SkinnedControl {
     HWND control = nullptr;
     HWND parent = nullptr;
+    WNDPROC under = nullptr;
     HFONT font = nullptr;
     HBRUSH background = nullptr;
     bool hasText = false;
@@ -209,11 +211,93 @@ struct SkinnedControl {
     COLORREF border = 0;
 };
 
-const UINT_PTR kControlSubclassId = 0x534B494E; // "SKIN"
-// The control's state, found again when the control is styled a second time.
-const char kControlProperty[] = "IxaSkinControl";
+// A parent whose skinned controls ask it their colours.
+struct SkinnedParent {
+    WNDPROC under = nullptr;
+    int controls = 0;
+};
 
-LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
+// Found again on every message without asking the window manager (a window
+// property costs a round trip to the server per message). The lock is held
+// only to look up or change an entry, never over a call into a window
+// procedure, which may send messages back. An entry is used and freed only
+// by its window's own thread.
+std::unordered_map<HWND, SkinnedControl*> g_controls;
+std::unordered_map<HWND, SkinnedParent> g_parents;
+SRWLOCK g_windowsLock = SRWLOCK_INIT;
+
+struct WindowsLock {
+    WindowsLock() { AcquireSRWLockExclusive(&g_windowsLock); }
+    ~WindowsLock() { ReleaseSRWLockExclusive(&g_windowsLock); }
+};
+
+SkinnedControl* FindControl(HWND control)
+{
+    WindowsLock lock;
+    auto found = g_controls.find(control);
+    return found == g_controls.end() ? nullptr : found->second;
+}
+
+WNDPROC ParentUnder(HWND parent)
+{
+    WindowsLock lock;
+    auto found = g_parents.find(parent);
+    return found == g_parents.end() ? nullptr : found->second.under;
+}
+
+LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Puts `proc` on top of the window's procedures; the one it covers.
+WNDPROC Subclass(HWND window, WNDPROC proc)
+{
+    return reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(proc)));
+}
+
+// Takes `proc` off only while it is on top: under another subclass it stays,
+// handing every message on.
+bool Unsubclass(HWND window, WNDPROC proc, WNDPROC under)
+{
+    if (GetWindowLongPtrA(window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(proc)) return false;
+    Subclass(window, under);
+    return true;
+}
+
+// The parent's procedure is covered before the entry is visible, so that no
+// message finds the entry without the procedure under it.
+void AddToParent(SkinnedControl& state, HWND parent)
+{
+    state.parent = parent;
+    {
+        WindowsLock lock;
+        auto hooked = g_parents.find(parent);
+        if (hooked != g_parents.end()) {
+            ++hooked->second.controls;
+            return;
+        }
+    }
+    const WNDPROC under = Subclass(parent, ParentProc);
+    WindowsLock lock;
+    g_parents[parent] = SkinnedParent{under, 1};
+}
+
+void RemoveFromParent(SkinnedControl& state)
+{
+    if (!state.parent) return;
+    const HWND parent = state.parent;
+    state.parent = nullptr;
+    WNDPROC under = nullptr;
+    {
+        WindowsLock lock;
+        auto hooked = g_parents.find(parent);
+        if (hooked == g_parents.end() || --hooked->second.controls > 0) return;
+        under = hooked->second.under;
+    }
+    // Under another subclass the entry stays, with no controls, to hand on.
+    if (!Unsubclass(parent, ParentProc, under)) return;
+    WindowsLock lock;
+    g_parents.erase(parent);
+}
 
 void FreeControlState(SkinnedControl* state)
 {
@@ -236,55 +320,67 @@ void PaintBorder(const SkinnedControl& state)
     ReleaseDC(state.control, dc);
 }
 
-LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data)
+LRESULT CALLBACK ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* state = reinterpret_cast<SkinnedControl*>(data);
+    SkinnedControl* state = FindControl(window);
+    if (!state) return DefWindowProcA(window, message, wParam, lParam);
+    const WNDPROC under = state->under;
     switch (message) {
     // An edit draws its WS_BORDER inside its client area, others in the frame.
     case WM_PAINT:
     case WM_NCPAINT: {
-        LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        LRESULT result = CallWindowProcA(under, window, message, wParam, lParam);
         if (state->hasBorder) PaintBorder(*state);
         return result;
     }
-    case WM_NCDESTROY:
-        if (state->parent) RemoveWindowSubclass(state->parent, ParentProc, reinterpret_cast<UINT_PTR>(window));
-        RemoveWindowSubclass(window, ControlProc, id);
-        RemovePropA(window, kControlProperty);
+    case WM_NCDESTROY: {
+        RemoveFromParent(*state);
+        Unsubclass(window, ControlProc, under);
+        {
+            WindowsLock lock;
+            g_controls.erase(window);
+        }
         FreeControlState(state);
         break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    }
+    return CallWindowProcA(under, window, message, wParam, lParam);
 }
 
 // The parent answers its controls' colour questions; this answers them for
-// one skinned control (the subclass id is that control's window).
-LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data)
+// its skinned controls.
+LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto* state = reinterpret_cast<SkinnedControl*>(data);
+    const WNDPROC under = ParentUnder(window);
+    if (!under) return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORLISTBOX:
-        if (reinterpret_cast<HWND>(lParam) == state->control) {
-            LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-            HDC dc = reinterpret_cast<HDC>(wParam);
-            if (state->hasText) SetTextColor(dc, state->text);
-            if (state->background) {
-                LOGBRUSH brush = {};
-                GetObjectA(state->background, sizeof brush, &brush);
-                SetBkColor(dc, brush.lbColor);
-                result = reinterpret_cast<LRESULT>(state->background);
-            }
-            return result;
+    case WM_CTLCOLORLISTBOX: {
+        const SkinnedControl* found = FindControl(reinterpret_cast<HWND>(lParam));
+        if (!found || found->parent != window) break;
+        const SkinnedControl& state = *found;
+        LRESULT result = CallWindowProcA(under, window, message, wParam, lParam);
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        if (state.hasText) SetTextColor(dc, state.text);
+        if (state.background) {
+            LOGBRUSH brush = {};
+            GetObjectA(state.background, sizeof brush, &brush);
+            SetBkColor(dc, brush.lbColor);
+            result = reinterpret_cast<LRESULT>(state.background);
         }
-        break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(window, ParentProc, id);
-        state->parent = nullptr;
+        return result;
+    }
+    case WM_NCDESTROY: {
+        Unsubclass(window, ParentProc, under);
+        WindowsLock lock;
+        for (auto& control : g_controls)
+            if (control.second->parent == window) control.second->parent = nullptr;
+        g_parents.erase(window);
         break;
     }
-    return DefSubclassProc(window, message, wParam, lParam);
+    }
+    return CallWindowProcA(under, window, message, wParam, lParam);
 }
 
 // Gives the control the style's font and colours; a second call replaces
@@ -292,19 +388,13 @@ LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 BOOL SkinControl(HWND control, const SkinEntry& style)
 {
     if (!IsWindow(control) || GetWindowThreadProcessId(control, nullptr) != GetCurrentThreadId()) return FALSE;
-    auto* state = static_cast<SkinnedControl*>(GetPropA(control, kControlProperty));
+    SkinnedControl* state = FindControl(control);
     if (!state) {
         state = new SkinnedControl;
         state->control = control;
-        if (!SetPropA(control, kControlProperty, state)) {
-            delete state;
-            return FALSE;
-        }
-        if (!SetWindowSubclass(control, ControlProc, kControlSubclassId, reinterpret_cast<DWORD_PTR>(state))) {
-            RemovePropA(control, kControlProperty);
-            delete state;
-            return FALSE;
-        }
+        state->under = Subclass(control, ControlProc);
+        WindowsLock lock;
+        g_controls[control] = state;
     }
 
     HFONT oldFont = state->font;
@@ -316,13 +406,9 @@ BOOL SkinControl(HWND control, const SkinEntry& style)
     state->hasBorder = style.hasBorder;
     state->border = style.border;
 
+    RemoveFromParent(*state);
     HWND parent = GetParent(control);
-    if (state->parent && state->parent != parent)
-        RemoveWindowSubclass(state->parent, ParentProc, reinterpret_cast<UINT_PTR>(control));
-    state->parent = nullptr;
-    if (parent && (state->hasText || state->background) &&
-        SetWindowSubclass(parent, ParentProc, reinterpret_cast<UINT_PTR>(control), reinterpret_cast<DWORD_PTR>(state)))
-        state->parent = parent;
+    if (parent && (state->hasText || state->background)) AddToParent(*state, parent);
 
     // The control lets go of the old font before it is deleted.
     if (state->font) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(state->font), FALSE);
