@@ -4,10 +4,10 @@
 // history or the unread queue; beside it as many bare Berkeley DB puts that
 // open and close the database each time, as the store does; and how many
 // messages the file does not hold afterwards, read back with plain cursors.
-// Then how long the GUI thread is busy from a block's arrival until its view
-// dialog is shown and painted: for two typical messages (the first dialog
-// after the burst, and one more) and for the worst text the store keeps,
-// 60,000 bytes of control characters.
+// First, right after log-in, how long the GUI thread is busy from a block's
+// arrival until its view dialog is shown and painted: for the first typical
+// message, for typical ones from new senders, and for the worst text the
+// store keeps, 60,000 bytes of control characters.
 // Figures only: nothing here passes or fails.
 //   receive_bench [FOLDER [MESSAGES]]
 #include "bench_clock.h"
@@ -26,6 +26,7 @@
 #include <windows.h>
 #include <db.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -213,15 +214,20 @@ double MillisecondsToShown(const std::string& peer, const std::string& text)
     return view && IsWindowVisible(view->m_hWnd) ? elapsedMs : -1;
 }
 
+// Right after log-in, before the burst: the first dialog pays for what the
+// process loads once (templates, fonts, the skin's images).
 void PrintTimesToShown()
 {
     std::string worst;
     for (int at = 0; at < 60000; ++at) worst += static_cast<char>(1 + at % 31);
     printf("GUI thread busy from a block's arrival until its view dialog is shown (-1: not shown)\n");
-    printf("  %-52s %9.1f ms\n", "a typical message, the first", MillisecondsToShown("30000", TextOf(0)));
-    printf("  %-52s %9.1f ms\n", "a typical message, the second", MillisecondsToShown("30002", TextOf(1)));
+    printf("  %-52s %9.1f ms\n", "a typical message, the first after log-in", MillisecondsToShown("30000", TextOf(0)));
+    double typical[5];
+    for (int n = 0; n < 5; ++n) typical[n] = MillisecondsToShown(std::to_string(30010 + n), TextOf(n));
+    std::sort(typical, typical + 5);
+    printf("  %-52s %9.1f ms\n", "a typical message, from a new sender, median of 5", typical[2]);
     printf("  %-52s %9.1f ms\n", "60,000 bytes of control characters", MillisecondsToShown("30001", worst));
-    printf("  target: 100 ms each\n");
+    printf("  target: 30 ms a typical message, 100 ms the worst\n");
 }
 
 } // namespace
@@ -259,8 +265,8 @@ int main(int argc, char** argv)
     plugin->InitPlugin();
     InstallProbeAdapters();
     host.LogIn(plugin);
-    Print(Burst(create), bare);
     PrintTimesToShown();
+    Print(Burst(create), bare);
 
     host.Send(plugin, IXA_MESSAGE_OFFLINE);
     plugin->ExitPlugin();

@@ -44,3 +44,6 @@ done
 running() { local pid; for pid in "${hosts[@]}"; do kill -0 "$pid" 2>/dev/null && return 0; done; return 1; }
 for _ in $(seq 100); do running || break; sleep 0.2; done
 for pid in "${hosts[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+echo
+echo "plugin load and InitPlugin in smshost, each host of the delivery (target: under 20 ms):"
+sed -n 's/.*load and InitPlugin \([0-9.]*\) ms.*/  \1 ms/p' "$delivery"/host-*.out

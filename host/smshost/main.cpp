@@ -136,12 +136,17 @@ int main(int argc, char** argv)
 
     CHostApp host(directory, options.account, dataDir, options.language);
     IxaBase::SetIxaInstance(&host);
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&before);
     IxaPlugin* plugin = LoadPlugin();
     if (!plugin) return 1;
     plugin->InitPlugin();
+    QueryPerformanceCounter(&after);
     printf("smshost: account %u (%s), data directory %s, language %d\n", options.account,
            ToUtf8(FromUtf8(account->name)).c_str(), ToUtf8(dataDir).c_str(), options.language);
-    printf("smshost: loaded \"%s\" (%s)\n", ToUtf8(plugin->GetPluginName()).c_str(), plugin->GetPluginClassId());
+    printf("smshost: loaded \"%s\" (%s), load and InitPlugin %.1f ms\n", ToUtf8(plugin->GetPluginName()).c_str(),
+           plugin->GetPluginClassId(), (after.QuadPart - before.QuadPart) * 1000.0 / frequency.QuadPart);
     for (const std::string& line : host.Registration()) printf("smshost: %s\n", line.c_str());
 
     CHostWindow window(host, *plugin, *account, directory);
