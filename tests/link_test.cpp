@@ -149,74 +149,6 @@ int CountLines(const std::string& log, const std::string& part)
 }
 
 
-uint16_t SwitchPort()
-{
-    const char* address = getenv("SMSUTIL_SWITCH_ADDR");
-    if (!address) return 0;
-    const std::string text = address;
-    return static_cast<uint16_t>(atoi(text.c_str() + text.rfind(':') + 1));
-}
-
-// An account played by hand over a socket of its own, as another client
-// would: logs in, and reads the texts that the server hands it.
-class SwitchClient {
-public:
-    ~SwitchClient() { Close(); }
-    bool LogIn(uint32_t account)
-    {
-        m_socket = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in to = {};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(SwitchPort());
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (connect(m_socket, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) return false;
-        std::string login;
-        switchproto::PutU32(login, account);
-        if (!Write(switchproto::Encode(switchproto::kLogin, login))) return false;
-        switchproto::Frame frame;
-        return Read(frame) && frame.opcode == switchproto::kLoginOk;
-    }
-    // Sends one message as this account, immediately.
-    bool Send(uint32_t sender, uint32_t recipient, const std::string& text)
-    {
-        std::string call, data;
-        switchproto::PutU32(call, 1);
-        switchproto::PutU32(call, recipient);
-        switchproto::PutU16(call, 20061);
-        switchproto::PutU32(data, 1);
-        data += "2\x02" + std::to_string(sender) + ":\x02" + std::to_string(recipient) + "\x02" + text + "\x02" + "0";
-        data += '\0';
-        return Write(switchproto::Encode(switchproto::kCall, call) + switchproto::Encode(switchproto::kData, data));
-    }
-    // The next text handed to this account (the block's two leading bytes
-    // dropped), or false when none came within the bound.
-    bool NextText(std::string& text)
-    {
-        switchproto::Frame frame;
-        while (Read(frame)) {
-            if (frame.opcode != switchproto::kServerData || frame.payload.size() < 6) continue;
-            text = frame.payload.substr(6);
-            return true;
-        }
-        return false;
-    }
-    void Close()
-    {
-        if (m_socket != INVALID_SOCKET) closesocket(m_socket);
-        m_socket = INVALID_SOCKET;
-    }
-
-private:
-    bool Write(const std::string& bytes)
-    {
-        return send(m_socket, bytes.data(), static_cast<int>(bytes.size()), 0) == static_cast<int>(bytes.size());
-    }
-    bool Read(switchproto::Frame& frame) { return ReadSwitchFrame(m_socket, m_reader, frame, 15); }
-
-    SOCKET m_socket = INVALID_SOCKET;
-    switchproto::FrameReader m_reader;
-};
-
 class LinkEnvironment : public ::testing::Environment {
     void SetUp() override
     {
@@ -434,7 +366,7 @@ TEST_F(LinkTest, SendKilledWhileSendingTimesOutAndTheMessageSentAgainArrivesOnce
     ASSERT_TRUE(ControlSmsd("start"));
     int copies = 0;
     {
-        SwitchClient recipient;
+        SwitchPeer recipient;
         ASSERT_TRUE(recipient.LogIn(10002));
         std::string received;
         ASSERT_TRUE(recipient.NextText(received)) << "the accepted message was lost";
@@ -446,7 +378,7 @@ TEST_F(LinkTest, SendKilledWhileSendingTimesOutAndTheMessageSentAgainArrivesOnce
     ASSERT_TRUE(ControlSmsd("kill"));
     ASSERT_TRUE(ControlSmsd("start"));
     {
-        SwitchClient recipient, other;
+        SwitchPeer recipient, other;
         ASSERT_TRUE(recipient.LogIn(10002));
         ASSERT_TRUE(other.LogIn(10003));
         ASSERT_TRUE(other.Send(10003, 10002, "marker"));

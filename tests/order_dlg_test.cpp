@@ -75,8 +75,6 @@ TEST(OrderAddressTest, OptionByLevelAndValuesUnchanged)
                   (const char*)BuildOrderPageAddress(page))
             << each.level;
     }
-    page = COrderPage();
-    EXPECT_STREQ("?option=bind&registerPhone=&service=1001&user_id=&session_id=", BuildOrderPageAddress(page));
     page.base = "http://x/o?a=1";
     page.level = 2;
     page.registerPhone = "1 3";

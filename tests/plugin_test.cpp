@@ -129,23 +129,6 @@ TEST_F(PluginTest, AbsentSessionIsEmptyAndOtherMessagesAreIgnored)
     EXPECT_TRUE(plugin->HaveSession());
 }
 
-TEST_F(PluginTest, EmptySlotsAndHostDefaults)
-{
-    IxaOptionDlg* page = reinterpret_cast<IxaOptionDlg*>(0x1234);
-    plugin->GetIxaOptionDlg(&page);
-    EXPECT_EQ(reinterpret_cast<IxaOptionDlg*>(0x1234), page) << "slot 24 leaves its argument untouched";
-    EXPECT_EQ(nullptr, plugin->InvokeFromPlugin(GetDesktopWindow()));
-    EXPECT_EQ(nullptr, plugin->InvokeFromPlugin(nullptr));
-    CString result("unchanged");
-    EXPECT_EQ(0, plugin->InvokeFromCommand("x", result));
-    EXPECT_EQ(0, plugin->DoCommand("x"));
-    EXPECT_EQ(0, plugin->DoCommand("x", 1, 2, nullptr));
-    plugin->SetVSValue(42);
-    EXPECT_EQ(42, plugin->GetVsValue());
-    EXPECT_EQ(GetModuleHandleA("smsutil.dll"), plugin->GetModuleHandleA())
-        << "the plugin's module is the resource source for its dialogs";
-}
-
 TEST_F(PluginTest, EachGetPluginMakesANewObjectOverOneServiceWindow)
 {
     CSmsUtilPlugin* second = static_cast<CSmsUtilPlugin*>(LoadedGetPlugin());

@@ -1,5 +1,6 @@
-// The record codec: the bytes a record becomes in the store, and what
-// damaged bytes decode to.
+// The record codec where the store's file cannot show it: what damaged bytes
+// decode to, and the longest strings. The bytes a record becomes are read
+// back from the file itself by store_dump.sh.
 #include "record_maker.h"
 #include "store/byte_reader.h"
 #include "store/byte_writer.h"
@@ -8,31 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-
-namespace {
-
-std::string Bytes(const CByteWriter& writer)
-{
-    return std::string(reinterpret_cast<const char*>(writer.Data()), writer.Length());
-}
-
-} // namespace
-
-TEST(RecordCodecTest, NewRecordAndTheThirtySixByteExample)
-{
-    CSmsRecord fresh;
-    CByteWriter empty(4096);
-    fresh.Store(empty);
-    EXPECT_EQ(std::string("\xFF\x01\x00\x00\x01\x00\x00\x01\x00\x00", 10), Bytes(empty));
-
-    CSmsRecord record = Record(3, "10001", "2006-05-01 08:30:00", "hi");
-    CByteWriter writer(4096);
-    record.Store(writer);
-    const std::string expected = std::string("\x03\x06\x00" "10001", 8) + '\0' + std::string("\x14\x00", 2) +
-                                 "2006-05-01 08:30:00" + '\0' + std::string("\x03\x00", 2) + "hi" + '\0';
-    ASSERT_EQ(36u, expected.size());
-    EXPECT_EQ(expected, Bytes(writer));
-}
 
 TEST(RecordCodecTest, DamagedValuesDecodeToEmptyFields)
 {
@@ -67,7 +43,6 @@ TEST(RecordCodecTest, LongestStringRoundTripsAndOwnerIsNotStored)
     std::string longest(65534, 'a');
     CSmsRecord record = Record(1, "10002", "t", longest.c_str());
     record.owner = "42";
-    record.caption = "label";
     CByteWriter writer(4096);
     record.Store(writer);
     EXPECT_EQ(1 + 8 + 4 + 2 + 65535, writer.Length());
@@ -79,10 +54,6 @@ TEST(RecordCodecTest, LongestStringRoundTripsAndOwnerIsNotStored)
     EXPECT_STREQ("10002", loaded.peer) << "growing kept the bytes written before";
     EXPECT_EQ(longest, std::string(loaded.text));
     EXPECT_STREQ("kept", loaded.owner) << "Load leaves owner untouched";
-
-    CSmsRecord copy(record);
-    EXPECT_STREQ("42", copy.owner);
-    EXPECT_STREQ("label", copy.caption);
 
     std::string tooLong(70000, 'b');
     CByteWriter cut(16);

@@ -1,8 +1,10 @@
 // The send dialog as a user drives it: keys, input-method characters and
 // pastes into its real fields, clicks on its boxes and button, its timer by
 // id; read back from the panel, the captions, the bytes handed to the
-// recipient's adapter and the store.
+// recipient's adapter and the store. Its rules (counter, limits, request
+// bytes, records) are judged here, where a user and the server meet them.
 #include "dialog_input.h"
+#include "history_popup_of.h"
 #include "dialogs/send_message_dlg.h"
 #include "message_box_hook.h"
 #include "plugin/sms_service_wnd.h"
@@ -13,19 +15,13 @@
 #include "store/message_store.h"
 #include "store/sms_record.h"
 #include "plugin_fixture.h"
+#include "window_text.h"
 
 #include <gtest/gtest.h>
 
 #include <list>
 
 namespace {
-
-std::string Text(HWND window)
-{
-    char text[4096] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
 
 const std::string kFreeLine = "免费绑定用户，每天允许发送1条短信\r\n";
 
@@ -77,7 +73,7 @@ protected:
             SendMessageA(window, WM_TIMER, CSendMessageDlg::TIMER_SEND, 0);
         }
     }
-    std::string Counter() { return Text(frame).substr(kFreeLine.size()); }
+    std::string Counter() { return WindowText(frame).substr(kFreeLine.size()); }
     std::vector<std::string> Sent()
     {
         std::vector<std::string> requests;
@@ -111,9 +107,9 @@ std::string Request(const std::string& content, const std::string& schedule = ""
 TEST_F(SendDialogTest, OpensOnTheRecipientAndStartsCallingIt)
 {
     Open();
-    EXPECT_EQ("发短信", Text(window));
-    EXPECT_EQ("李四(10002)", Text(GetDlgItem(window, IDC_SEND_RECIPIENT)));
-    EXPECT_EQ(kFreeLine + "每条（包括签名）最多 140 个英文字符或 70 个汉字", Text(frame));
+    EXPECT_EQ("发短信", WindowText(window));
+    EXPECT_EQ("李四(10002)", WindowText(GetDlgItem(window, IDC_SEND_RECIPIENT)));
+    EXPECT_EQ(kFreeLine + "每条（包括签名）最多 140 个英文字符或 70 个汉字", WindowText(frame));
     ASSERT_EQ(1u, g_adapters.calls.size());
     EXPECT_EQ("10002", g_adapters.calls[0].applicationId);
     EXPECT_EQ(10002u, g_adapters.calls[0].number);
@@ -134,10 +130,10 @@ TEST_F(SendDialogTest, HundredThirtyEightSingleBytesShowOneHundredFortyAndRefuse
     Type(message, std::string(129, 'a'));
     EXPECT_EQ("每条（包括签名）最多 140 个英文字符，您的消息共 140 个英文字符", Counter());
     Type(message, "b");
-    EXPECT_EQ(std::string(138, 'a'), Text(message)) << "the 139th character is refused";
+    EXPECT_EQ(std::string(138, 'a'), WindowText(message)) << "the 139th character is refused";
 }
 
-TEST_F(SendDialogTest, ThreeCharacterSignatureLeaves134Or64)
+TEST_F(SendDialogTest, SignatureLeavesTheMessage134Or64AndAChineseOneTheChineseRoom)
 {
     Open();
     SetFocus(signature);
@@ -150,8 +146,18 @@ TEST_F(SendDialogTest, ThreeCharacterSignatureLeaves134Or64)
     SetWindowTextA(message, "");
     Compose(message, "张");
     Type(message, std::string(70, 'a'));
-    EXPECT_EQ("张" + std::string(63, 'a'), Text(message)) << "64 characters once one is Chinese";
+    EXPECT_EQ("张" + std::string(63, 'a'), WindowText(message)) << "64 characters once one is Chinese";
     EXPECT_EQ("每条（包括签名）最多 70 个汉字，您的消息共 70 个汉字", Counter());
+
+    // A Chinese signature leaves the Chinese room whatever the message holds.
+    SetFocus(signature);
+    SetWindowTextA(signature, "");
+    Compose(signature, "张");
+    Compose(signature, "三");
+    SetFocus(message);
+    SetWindowTextA(message, "");
+    Type(message, std::string(70, 'a'));
+    EXPECT_EQ(65, GetWindowTextLengthA(message)) << "张三: is three of the 68";
 }
 
 TEST_F(SendDialogTest, EmptyMessageShowsTheHintWhateverTheSignature)
@@ -175,7 +181,7 @@ TEST_F(SendDialogTest, PasteIsCutToTheRoomLeft)
     SetClipboardData(CF_TEXT, memory);
     CloseClipboard();
     SendMessageA(message, WM_PASTE, 0, 0);
-    EXPECT_EQ(std::string(130, 'a') + "01234567", Text(message));
+    EXPECT_EQ(std::string(130, 'a') + "01234567", WindowText(message));
 }
 
 TEST_F(SendDialogTest, LimitsNeverCutTextAlreadyThereAndAFullMessageLeavesNoRoomForASignature)
@@ -184,7 +190,7 @@ TEST_F(SendDialogTest, LimitsNeverCutTextAlreadyThereAndAFullMessageLeavesNoRoom
     Type(message, std::string(138, 'a'));
     SetFocus(signature); // the message's focus loss sets the signature's limits
     Type(signature, "x");
-    EXPECT_EQ("", Text(signature)) << "both of the signature's limits are 0";
+    EXPECT_EQ("", WindowText(signature)) << "both of the signature's limits are 0";
     SetWindowTextA(signature, "abc");
     SetFocus(message);
     EXPECT_EQ(138, GetWindowTextLengthA(message)) << "text already there is never cut";
@@ -195,14 +201,14 @@ TEST_F(SendDialogTest, SignatureTakesTenBytesAndNoMoreThanTheMessageAndItsColonL
     Open();
     SetFocus(signature);
     Type(signature, "abcdefghijkl");
-    EXPECT_EQ("abcdefghij", Text(signature));
+    EXPECT_EQ("abcdefghij", WindowText(signature));
 
     SetWindowTextA(signature, "");
     SetFocus(message);
     Type(message, std::string(136, 'a'));
     SetFocus(signature); // 136 characters and the colon leave one
     Type(signature, "xyz");
-    EXPECT_EQ("x", Text(signature));
+    EXPECT_EQ("x", WindowText(signature));
 }
 
 // ---------------------------------------------------------------- signature
@@ -259,7 +265,7 @@ TEST_F(SendDialogTest, StoredSignatureIsShownTickedAndSentWithItsColon)
 {
     ASSERT_TRUE(CMessageStore::SaveSignature("老张"));
     Open();
-    EXPECT_EQ("老张", Text(signature));
+    EXPECT_EQ("老张", WindowText(signature));
     EXPECT_TRUE(Checked(IDC_SEND_SIGN_CHECK));
     Type(message, "hi\r");
     ConnectLastAdapter();
@@ -273,20 +279,20 @@ TEST_F(SendDialogTest, TypingIntoABlankDateFieldTicksTheBoxAndFillsTheOthers)
 {
     Open();
     HWND hour = GetDlgItem(window, IDC_SEND_HOUR);
-    EXPECT_EQ("    ", Text(GetDlgItem(window, IDC_SEND_YEAR)));
+    EXPECT_EQ("    ", WindowText(GetDlgItem(window, IDC_SEND_YEAR)));
     SetFocus(hour);
     Type(hour, "5");
     EXPECT_TRUE(Checked(IDC_SEND_SCHEDULE_CHECK));
     SYSTEMTIME now;
     GetLocalTime(&now);
-    EXPECT_EQ(std::to_string(now.wYear), Text(GetDlgItem(window, IDC_SEND_YEAR)));
-    EXPECT_EQ(now.wMonth, atoi(Text(GetDlgItem(window, IDC_SEND_MONTH)).c_str()));
-    EXPECT_EQ(5, atoi(Text(hour).c_str())) << "the typed field keeps what was typed";
+    EXPECT_EQ(std::to_string(now.wYear), WindowText(GetDlgItem(window, IDC_SEND_YEAR)));
+    EXPECT_EQ(now.wMonth, atoi(WindowText(GetDlgItem(window, IDC_SEND_MONTH)).c_str()));
+    EXPECT_EQ(5, atoi(WindowText(hour).c_str())) << "the typed field keeps what was typed";
 
     Click(IDC_SEND_SCHEDULE_CHECK);
     EXPECT_FALSE(Checked(IDC_SEND_SCHEDULE_CHECK));
     for (UINT id : {IDC_SEND_YEAR, IDC_SEND_MONTH, IDC_SEND_DAY, IDC_SEND_HOUR, IDC_SEND_MINUTE})
-        EXPECT_EQ(std::string::npos, Text(GetDlgItem(window, id)).find_first_not_of(' ')) << id;
+        EXPECT_EQ(std::string::npos, WindowText(GetDlgItem(window, id)).find_first_not_of(' ')) << id;
 }
 
 TEST_F(SendDialogTest, ScheduledRequestCarriesTheTimeAndItsRecordIsKindTwo)
@@ -325,9 +331,9 @@ TEST_F(SendDialogTest, YearAndMonthChangesClampTheDay)
     SetWindowTextA(day, "31");
     change(year, "2028");
     change(month, "2");
-    EXPECT_EQ(29, atoi(Text(day).c_str())) << "February of a leap year";
+    EXPECT_EQ(29, atoi(WindowText(day).c_str())) << "February of a leap year";
     change(year, "2027");
-    EXPECT_EQ(28, atoi(Text(day).c_str()));
+    EXPECT_EQ(28, atoi(WindowText(day).c_str()));
 }
 
 // ---------------------------------------------------------------- the flow
@@ -368,7 +374,7 @@ TEST_F(SendDialogTest, ConnectedAtTenSecondsSendsAtTwelve)
     Type(message, "hi");
     Click(IDC_SEND_SEND);
     EXPECT_TRUE(IsIconic(window)) << "minimised while sending";
-    EXPECT_EQ("正在发送，请稍候...", Text(window));
+    EXPECT_EQ("正在发送，请稍候...", WindowText(window));
     EXPECT_TRUE(GetWindowLongA(message, GWL_STYLE) & ES_READONLY);
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDC_SEND_SEND)));
     MENUITEMINFOA close = {sizeof close, MIIM_STATE};
@@ -400,9 +406,9 @@ TEST_F(SendDialogTest, NeverConnectedCallsAtOpenStartAndFourteenThenTimesOutAtTh
     EXPECT_EQ((std::vector<unsigned>{0, 0, 14000}), calls);
     ASSERT_EQ(1u, boxes.seen.size());
     EXPECT_EQ("抱歉，发送超时，请您重新发送。", boxes.seen[0].text);
-    EXPECT_EQ("发短信", Text(window));
+    EXPECT_EQ("发短信", WindowText(window));
     EXPECT_FALSE(IsIconic(window));
-    EXPECT_EQ("hi", Text(message)) << "the text is kept";
+    EXPECT_EQ("hi", WindowText(message)) << "the text is kept";
     EXPECT_FALSE(GetWindowLongA(message, GWL_STYLE) & ES_READONLY);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(window, IDC_SEND_SEND)));
 
@@ -454,29 +460,6 @@ TEST_F(SendDialogTest, EscapeClosesAnIdleDialogAndEnterDoesNothing)
 
 // ---------------------------------------------------------------- history
 
-namespace {
-
-// The history popup that the dialog owns.
-HWND HistoryPopupOf(HWND dialog)
-{
-    struct Search {
-        HWND owner;
-        HWND found;
-    } search = {dialog, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto search = reinterpret_cast<Search*>(parameter);
-            if (GetWindow(window, GW_OWNER) != search->owner || !GetDlgItem(window, IDC_HISTORY_LIST)) return TRUE;
-            search->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-} // namespace
-
 TEST_F(SendDialogTest, HistoryButtonHangsTheEarlierMessagesUnderTheDialogAndFollowsIt)
 {
     for (const char* text : {"older", "newer"}) {
@@ -510,7 +493,7 @@ TEST_F(SendDialogTest, HistoryButtonHangsTheEarlierMessagesUnderTheDialogAndFoll
     Type(message, "hi");
     SendMessageA(list, LB_SETCURSEL, 1, 0);
     SendMessageA(popup, WM_COMMAND, MAKEWPARAM(IDC_HISTORY_LIST, LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
-    EXPECT_EQ("hi\r\nolder", Text(message));
+    EXPECT_EQ("hi\r\nolder", WindowText(message));
 
     Click(IDC_SEND_HISTORY);
     EXPECT_FALSE(IsWindowVisible(popup)) << "the next press hides it";
@@ -522,7 +505,7 @@ TEST_F(SendDialogTest, InsertedHistoryTextIsCutToTheRoomLeft)
     Type(message, std::string(130, 'a'));
     const char text[] = "0123456789";
     SendMessageA(window, WM_SMS_INSERTTEXT, 0, reinterpret_cast<LPARAM>(text));
-    EXPECT_EQ(std::string(130, 'a') + "\r\n012345", Text(message)) << "138 characters, the line break two of them";
+    EXPECT_EQ(std::string(130, 'a') + "\r\n012345", WindowText(message)) << "138 characters, the line break two of them";
     SendMessageA(window, WM_SMS_INSERTTEXT, 0, 0);
     EXPECT_EQ(138, GetWindowTextLengthA(message)) << "no text, nothing inserted";
 }

@@ -2,6 +2,7 @@
 // blocks that adapters post, the order dialog it opens, and the checks before
 // a send dialog. Driven with the window messages that timers and adapters
 // produce; read back from windows, message boxes and the store.
+#include "adapter_block.h"
 #include "message_box_hook.h"
 #include "probe_adapter.h"
 #include "process_resources.h"
@@ -43,14 +44,7 @@ protected:
     {
         for (int i = 0; i < count; ++i) g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_INIT);
     }
-    // A block as an adapter posts it: two bytes of the transport, the text, NUL.
-    void Receive(const std::string& text)
-    {
-        const std::string block = "\x01\x02" + text + '\0';
-        char* copy = new char[block.size()];
-        memcpy(copy, block.data(), block.size());
-        g_wndService.SendMessage(WM_SMSDATA, block.size(), reinterpret_cast<LPARAM>(copy));
-    }
+    void Receive(const std::string& text) { ReceiveBlock(text); }
     void Answer(const char* code = "1") { Receive(std::string("1\x02x\x02http://h/order\x02") + code + "\x02" "138"); }
     // The switch reports the adapter's call as answered.
     void Connect() { ConnectLastAdapter(); }
@@ -75,26 +69,6 @@ protected:
 } // namespace
 
 // ---------------------------------------------------------------- start-up
-
-// What each 100 ms tick does: "." nothing, C call, Q query, X give up.
-TEST(StartUpPacingTest, CallsUntilConnectedThenQueriesWithinTheLimits)
-{
-    const struct {
-        int connectedAtTick; // 0: from the start; 99: never
-        const char* steps;
-    } cases[] = {
-        {99, "....C....C....C....C....C....X"},
-        {0, ".........Q.........Q.........Q.........Q.........Q.........X"},
-        {12, "....C....C.........Q.........Q.........Q.........Q.........X"},
-    };
-    for (const auto& each : cases) {
-        CStartUpPacing pacing;
-        std::string steps;
-        for (int tick = 1; steps.empty() || steps.back() != 'X'; ++tick)
-            steps += ".CQX"[pacing.Tick(tick > each.connectedAtTick)];
-        EXPECT_EQ(each.steps, steps) << "connected at tick " << each.connectedAtTick;
-    }
-}
 
 TEST_F(ServiceTest, NeverConnectedCallsEveryHalfSecondAndTimesOutAtThree)
 {

@@ -4,7 +4,7 @@
 #include "store/sms_record.h"
 #include "store/store_repair.h"
 #include "store_db_reader.h"
-#include "temp_dir.h"
+#include "store_fixture.h"
 
 #include <windows.h>
 #include <gtest/gtest.h>
@@ -106,19 +106,8 @@ private:
     std::string m_pending;
 };
 
-class StoreProcessTest : public ::testing::Test {
+class StoreProcessTest : public StoreFixture {
 protected:
-    void SetUp() override
-    {
-        AccountDataDir = m_dir.Path().c_str();
-        CurrentAccountId = "10001";
-    }
-    void TearDown() override
-    {
-        AccountDataDir.Empty();
-        CurrentAccountId.Empty();
-    }
-    std::string FilePath() const { return m_dir.Path() + "smsutilmsg.db"; }
     // Every text under the database, with how often it is there.
     std::map<std::string, int> Texts(const char* database)
     {
@@ -128,7 +117,6 @@ protected:
         for (auto& value : values) ++texts[(const char*)value.second.text];
         return texts;
     }
-    TempDir m_dir;
 };
 
 } // namespace

@@ -4,7 +4,7 @@
 #include "store/sms_record.h"
 #include "store/store_repair.h"
 #include "store_db_reader.h"
-#include "temp_dir.h"
+#include "store_fixture.h"
 
 #include <windows.h>
 #include <gtest/gtest.h>
@@ -56,18 +56,6 @@ std::vector<std::string> Names(const std::string& directory, const std::string& 
     return names;
 }
 
-std::vector<std::string> Texts(const char* peer)
-{
-    std::list<CSmsRecord*> records;
-    CMessageStore::ListHistory(peer, records, 0);
-    std::vector<std::string> texts;
-    for (CSmsRecord* record : records) {
-        texts.push_back((const char*)record->text);
-        delete record;
-    }
-    return texts;
-}
-
 class AcceptAll : public CUnreadVisitor {
 public:
     bool WantsUnread(int) override { return true; }
@@ -84,20 +72,8 @@ size_t PageSize(const std::string& bytes)
 
 const int kLongHistory = 150; // enough for the contact's values to leave their bucket page
 
-class StoreRepairTest : public ::testing::Test {
+class StoreRepairTest : public StoreFixture {
 protected:
-    void SetUp() override
-    {
-        AccountDataDir = m_dir.Path().c_str();
-        CurrentAccountId = "10001";
-    }
-    void TearDown() override
-    {
-        AccountDataDir.Empty();
-        CurrentAccountId.Empty();
-    }
-    std::string FilePath() const { return m_dir.Path() + "smsutilmsg.db"; }
-
     // A store with a signature, a long history with one contact, short ones
     // with others, and unread messages of two senders.
     static void FillStore()
@@ -126,16 +102,6 @@ protected:
         for (int i = 0; i < kLongHistory; ++i) texts.push_back("long " + std::to_string(i));
         return texts;
     }
-    std::vector<std::string> TakeAll(const char* peer)
-    {
-        std::vector<std::string> texts;
-        CSmsRecord record;
-        int more = 0;
-        while (CMessageStore::TakeNextUnread(peer, record, more)) texts.push_back((const char*)record.text);
-        return texts;
-    }
-
-    TempDir m_dir;
 };
 
 } // namespace
@@ -148,7 +114,6 @@ TEST_F(StoreRepairTest, VerifyTellsMissingGoodAndDamagedFiles)
     EXPECT_EQ(CStoreRepair::FILE_GOOD, CStoreRepair::Verify(FilePath().c_str()));
     EXPECT_EQ(CStoreRepair::LOGIN_GOOD, CStoreRepair::CheckAccountFile());
     const std::string good = ReadBytes(FilePath());
-    EXPECT_EQ(good, ReadBytes(FilePath())) << "a good file is left as it is";
 
     WriteBytes(FilePath(), "");
     EXPECT_EQ(CStoreRepair::FILE_DAMAGED, CStoreRepair::Verify(FilePath().c_str()));
@@ -193,9 +158,9 @@ TEST_F(StoreRepairTest, ADamagedFileIsKeptAndWhatItHoldsCarriedOver)
     EXPECT_EQ(FilePath() + ".damaged-", std::string((const char*)movedTo).substr(0, FilePath().size() + 9));
 
     EXPECT_EQ(kLongHistory, counts.orphans);
-    EXPECT_EQ(LongHistory(), Texts("20001"));
+    EXPECT_EQ(LongHistory(), HistoryTexts("20001"));
     EXPECT_EQ(6, counts.unread);
-    EXPECT_EQ((std::vector<std::string>{"unread 0", "unread 1", "unread 2"}), TakeAll("20002"));
+    EXPECT_EQ((std::vector<std::string>{"unread 0", "unread 1", "unread 2"}), TakeUnread("20002"));
     CString signature;
     EXPECT_TRUE(CMessageStore::LoadSignature(signature));
     EXPECT_STREQ("——来自张三", signature);
@@ -323,7 +288,7 @@ TEST_F(StoreRepairTest, AThousandDamagedFiles)
             EXPECT_STREQ("unread after the damage", taken.text) << context;
         }
         if (everyOperation) {
-            Texts("20002");
+            HistoryTexts("20002");
             AcceptAll visitor;
             CMessageStore::VisitUnread(visitor);
         }

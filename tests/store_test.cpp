@@ -3,7 +3,7 @@
 #include "store/byte_reader.h"
 #include "store/message_store.h"
 #include "store/sms_record.h"
-#include "temp_dir.h"
+#include "store_fixture.h"
 
 #include <windows.h>
 #include <db.h>
@@ -16,40 +16,9 @@
 
 namespace {
 
-class StoreTest : public ::testing::Test {
+class StoreTest : public StoreFixture {
 protected:
-    void SetUp() override
-    {
-        AccountDataDir = m_dir.Path().c_str();
-        CurrentAccountId = "10001";
-    }
-    void TearDown() override
-    {
-        CMessageStore::SetDbCreate(nullptr);
-        AccountDataDir.Empty();
-        CurrentAccountId.Empty();
-    }
-    bool FileExists() const
-    {
-        return GetFileAttributesA((m_dir.Path() + "smsutilmsg.db").c_str()) != INVALID_FILE_ATTRIBUTES;
-    }
-    std::list<CSmsRecord*> History(const char* peer, int maximum, bool* found = nullptr)
-    {
-        std::list<CSmsRecord*> records;
-        const bool result = CMessageStore::ListHistory(peer, records, maximum);
-        if (found) *found = result;
-        return records;
-    }
-    static std::vector<std::string> Texts(std::list<CSmsRecord*>& records)
-    {
-        std::vector<std::string> texts;
-        for (CSmsRecord* record : records) {
-            texts.push_back((const char*)record->text);
-            delete record;
-        }
-        records.clear();
-        return texts;
-    }
+    bool FileExists() const { return GetFileAttributesA(FilePath().c_str()) != INVALID_FILE_ATTRIBUTES; }
     static void QueueUnread(const char* peer, std::initializer_list<const char*> texts)
     {
         for (const char* text : texts) {
@@ -57,7 +26,6 @@ protected:
             ASSERT_TRUE(CMessageStore::AddUnread(record)) << text;
         }
     }
-    TempDir m_dir;
 };
 
 // Wraps the data module's db_create so that every handle records the mode
@@ -116,18 +84,10 @@ int FailingDbCreate(DB**, DB_ENV*, u_int32_t) { return ENOMEM; }
 
 } // namespace
 
-TEST_F(StoreTest, FirstHistoryCreatesTheFile)
-{
-    EXPECT_FALSE(FileExists());
-    CSmsRecord record = Record(3, "10002", "2026-12-05 10:00:00", "hello");
-    EXPECT_TRUE(CMessageStore::AddHistory(record));
-    EXPECT_TRUE(FileExists());
-}
-
 TEST_F(StoreTest, HistoryIsListedOldestFirstWithinTheMaximum)
 {
     bool found = true;
-    EXPECT_TRUE(History("10002", 0, &found).empty());
+    EXPECT_TRUE(HistoryTexts("10002", 0, &found).empty());
     EXPECT_FALSE(found);
     for (const char* text : {"one", "two", "three"}) {
         CSmsRecord record = Record(1, "10002", "t", text);
@@ -136,13 +96,10 @@ TEST_F(StoreTest, HistoryIsListedOldestFirstWithinTheMaximum)
     CSmsRecord other = Record(3, "10003", "t", "elsewhere");
     CMessageStore::AddHistory(other);
 
-    auto all = History("10002", 0, &found);
+    EXPECT_EQ((std::vector<std::string>{"one", "two", "three"}), HistoryTexts("10002", 0, &found));
     EXPECT_TRUE(found);
-    EXPECT_EQ((std::vector<std::string>{"one", "two", "three"}), Texts(all));
-    auto newest = History("10002", 1);
-    EXPECT_EQ((std::vector<std::string>{"three"}), Texts(newest));
-    auto two = History("10002", 2);
-    EXPECT_EQ((std::vector<std::string>{"two", "three"}), Texts(two));
+    EXPECT_EQ((std::vector<std::string>{"three"}), HistoryTexts("10002", 1));
+    EXPECT_EQ((std::vector<std::string>{"two", "three"}), HistoryTexts("10002", 2));
 }
 
 // The newest come first under the peer, so a walk for the newest n reads n
@@ -155,17 +112,15 @@ TEST_F(StoreTest, HistoryReadsNoMoreValuesThanItLists)
     }
     CMessageStore::SetDbCreate(RecordingDbCreate);
     g_cursorGets = 0;
-    auto newest = History("10002", 100);
+    std::vector<std::string> texts = HistoryTexts("10002", 100);
     EXPECT_EQ(100, g_cursorGets) << "one positioning read and 99 steps";
-    std::vector<std::string> texts = Texts(newest);
     ASSERT_EQ(100u, texts.size());
     EXPECT_EQ("50", texts.front());
     EXPECT_EQ("149", texts.back());
 
     g_cursorGets = 0;
-    auto all = History("10002", 0);
+    EXPECT_EQ(150u, HistoryTexts("10002").size());
     EXPECT_EQ(151, g_cursorGets) << "no limit: every value and the step that finds no more";
-    EXPECT_EQ(150u, Texts(all).size());
 }
 
 TEST_F(StoreTest, UnreadIsTakenOldestFirstAndSaysWhetherMoreIsLeft)
@@ -271,14 +226,14 @@ TEST_F(StoreTest, AccountsKeepSeparateDatabasesInOneFile)
     CMessageStore::AddHistory(record);
     CMessageStore::SaveSignature("sig 10001");
     CurrentAccountId = "10005";
-    EXPECT_TRUE(History("10002", 0).empty());
+    EXPECT_TRUE(HistoryTexts("10002").empty());
     CString signature;
     EXPECT_FALSE(CMessageStore::LoadSignature(signature));
 }
 
 TEST_F(StoreTest, AnUnreadableFileIsLeftAloneAndItsChangesWaitInMemory)
 {
-    const std::string path = m_dir.Path() + "smsutilmsg.db";
+    const std::string path = FilePath();
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     const char junk[] = "this is not a Berkeley DB file, and it is the user's";
     DWORD written = 0;
@@ -292,8 +247,7 @@ TEST_F(StoreTest, AnUnreadableFileIsLeftAloneAndItsChangesWaitInMemory)
     EXPECT_FALSE(CMessageStore::AddUnread(record));
     EXPECT_FALSE(CMessageStore::SaveSignature("kept"));
     EXPECT_FALSE(CMessageStore::WriteHeld());
-    auto history = History("10002", 0);
-    EXPECT_EQ((std::vector<std::string>{"x"}), Texts(history));
+    EXPECT_EQ((std::vector<std::string>{"x"}), HistoryTexts("10002"));
     CString signature;
     EXPECT_TRUE(CMessageStore::LoadSignature(signature));
     EXPECT_STREQ("kept", signature);
