@@ -33,6 +33,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -104,50 +105,36 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds boun
     }
 }
 
-// The first line of the log that contains both parts, or an empty text.
-std::string LineWith(const std::string& log, const std::string& first, const std::string& second)
+// The server's log, as it stands, one line each.
+std::vector<std::string> SmsdLog()
 {
-    size_t start = 0;
-    while (start < log.size()) {
-        size_t end = log.find('\n', start);
-        if (end == std::string::npos) end = log.size();
-        const std::string line = log.substr(start, end - start);
-        if (line.find(first) != std::string::npos && line.find(second) != std::string::npos) return line;
-        start = end + 1;
-    }
-    return std::string();
-}
-
-// The server's log, as it stands.
-std::string SmsdLog()
-{
+    std::vector<std::string> lines;
     const char* path = getenv("SMSUTIL_SMSD_LOG");
-    if (!path) return std::string();
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string();
+    HANDLE file = path ? CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                       : INVALID_HANDLE_VALUE;
+    if (file == INVALID_HANDLE_VALUE) return lines;
     std::string text;
     char buffer[65536];
     DWORD read = 0;
     while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
     CloseHandle(file);
-    return text;
-}
-
-// The number of lines of the log that contain `part`.
-int CountLines(const std::string& log, const std::string& part)
-{
-    int count = 0;
-    size_t start = 0;
-    while (start < log.size()) {
-        size_t end = log.find('\n', start);
-        if (end == std::string::npos) end = log.size();
-        if (log.substr(start, end - start).find(part) != std::string::npos) ++count;
-        start = end + 1;
+    for (size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
     }
-    return count;
+    return lines;
 }
 
+// The lines of the server's log that contain both parts.
+std::vector<std::string> LogLines(const std::string& first, const std::string& second = "")
+{
+    std::vector<std::string> found;
+    for (const std::string& line : SmsdLog())
+        if (line.find(first) != std::string::npos && line.find(second) != std::string::npos) found.push_back(line);
+    return found;
+}
 
 class LinkEnvironment : public ::testing::Environment {
     void SetUp() override
@@ -190,9 +177,12 @@ protected:
     bool WaitForCall(unsigned callee, int before)
     {
         const std::string line = "callee=" + std::to_string(callee) + " type=20061";
-        return WaitUntil([&] { return CountLines(SmsdLog(), line) > before; });
+        return WaitUntil([&] { return static_cast<int>(LogLines(line).size()) > before; });
     }
-    int CallsSeen(unsigned callee) { return CountLines(SmsdLog(), "callee=" + std::to_string(callee) + " type=20061"); }
+    int CallsSeen(unsigned callee)
+    {
+        return static_cast<int>(LogLines("callee=" + std::to_string(callee) + " type=20061").size());
+    }
 
     // A start-up whose call is under way ends ready: the answer to the call
     // comes in its own time, the query goes out at the next full second of
@@ -354,7 +344,11 @@ TEST_F(LinkTest, SendKilledWhileSendingTimesOutAndTheMessageSentAgainArrivesOnce
     }
     // Taken on once, under one number, for 10002 from this account.
     std::string accepted;
-    ASSERT_TRUE(WaitUntil([&] { return !(accepted = LineWith(SmsdLog(), "accept #", text)).empty(); }))
+    ASSERT_TRUE(WaitUntil([&] {
+        const std::vector<std::string> lines = LogLines("accept #", text);
+        if (!lines.empty()) accepted = lines[0];
+        return !lines.empty();
+    }))
         << "smsd never took the message on";
     EXPECT_NE(std::string::npos, accepted.find(" for 10002 from 10001: ")) << accepted;
     const std::string number = accepted.substr(accepted.find('#'), accepted.find(' ', accepted.find('#')) - accepted.find('#'));
@@ -372,7 +366,7 @@ TEST_F(LinkTest, SendKilledWhileSendingTimesOutAndTheMessageSentAgainArrivesOnce
         ASSERT_TRUE(recipient.NextText(received)) << "the accepted message was lost";
         EXPECT_EQ(std::string("4\x02" "0\x02" "10001\x02") + text + '\0', received);
         if (received.find(text) != std::string::npos) ++copies;
-        ASSERT_TRUE(WaitUntil([&] { return !LineWith(SmsdLog(), "delivered " + number + " ", "10002").empty(); }))
+        ASSERT_TRUE(WaitUntil([&] { return !LogLines("delivered " + number + " ", "10002").empty(); }))
             << "smsd never saw " << number << " handed over";
     }
     ASSERT_TRUE(ControlSmsd("kill"));
@@ -389,5 +383,5 @@ TEST_F(LinkTest, SendKilledWhileSendingTimesOutAndTheMessageSentAgainArrivesOnce
         EXPECT_NE(std::string::npos, received.find("marker")) << "the marker never came";
     }
     EXPECT_EQ(1, copies) << "copies of the message that 10002 received";
-    EXPECT_EQ(1, CountLines(SmsdLog(), "accept " + number + " ")) << "taken on more than once";
+    EXPECT_EQ(1u, LogLines("accept " + number + " ").size()) << "taken on more than once";
 }

@@ -5,7 +5,6 @@
 #include "adapter_block.h"
 #include "message_box_hook.h"
 #include "probe_adapter.h"
-#include "process_resources.h"
 #include "plugin/sms_service_wnd.h"
 #include "plugin/sms_util_plugin.h"
 #include "dialogs/window_registry.h"
@@ -18,7 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <list>
 
 namespace {
 
@@ -229,29 +227,6 @@ TEST_F(ServiceTest, OrderDialogOfflineSaysSo)
     EXPECT_EQ("短信服务", WindowText(OrderDialog()->m_hWnd));
 }
 
-TEST_F(ServiceTest, LoggingOutWithTheOrderDialogOpenLeavesNothingBehind)
-{
-    auto cycle = [this] {
-        LogIn();
-        g_wndService.OpenOrderDialog();
-        host.Send(plugin, IXA_MESSAGE_OFFLINE);
-        // The test host's and the probe's own records would grow.
-        g_adapters = AdapterLog();
-        std::vector<std::string>().swap(host.calls);
-    };
-    // The first rounds make what lives as long as the process: classes, caches.
-    for (int i = 0; i < 5; ++i) cycle();
-    const int windowsBefore = CountThreadWindows();
-    const int gdiBefore = CountGdiObjects();
-    const size_t heapBefore = HeapBytesInUse();
-    for (int i = 0; i < 200; ++i) cycle();
-    EXPECT_EQ(nullptr, OrderDialog());
-    EXPECT_EQ(windowsBefore, CountThreadWindows());
-    EXPECT_EQ(gdiBefore, CountGdiObjects());
-    // A dialog's worth of anything kept per round would show as many kilobytes.
-    EXPECT_LT(HeapBytesInUse(), heapBefore + 8192) << "heap in use before: " << heapBefore;
-}
-
 // ---------------------------------------------------------------- received blocks
 
 TEST_F(ServiceTest, MessagesBehindAnOpenDialogWaitInTheQueueAndThePollRunsWhileTheyDo)
@@ -310,28 +285,6 @@ TEST_F(ServiceTest, OfflineMessagesWaitForTheLoggedInAccount)
     ASSERT_NE(nullptr, FindRegisteredWindow("r10002"));
     g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_POLL);
     EXPECT_FALSE(g_wndService.IsPolling()) << "the poll stops with the queue empty";
-}
-
-TEST_F(ServiceTest, RandomBlocksNeverCrashAndOnlyWellFormedTextsQueue)
-{
-    LogIn();
-    Connect();
-    // Deterministic noise: separators, NULs, digits and GBK lead bytes mixed.
-    unsigned state = 12345;
-    auto next = [&state] { state = state * 1103515245u + 12345u; return (state >> 16) & 0x7FFF; };
-    const char alphabet[] = {'\x02', '\x02', '\0', '1', '4', '6', '0', 'x', '\xB7', '\xA2', '\x81', '['};
-    for (int round = 0; round < 1000; ++round) {
-        const int size = static_cast<int>(next() % 40);
-        char* block = new char[size > 0 ? size : 1];
-        for (int i = 0; i < size; ++i) block[i] = alphabet[next() % sizeof alphabet];
-        g_wndService.SendMessage(WM_SMSDATA, size, reinterpret_cast<LPARAM>(block));
-    }
-    Receive("4\x02x\x02" "10077\x02still fine");
-    std::list<CSmsRecord*> history;
-    ASSERT_TRUE(CMessageStore::ListHistory("10077", history, 0));
-    ASSERT_EQ(1u, history.size());
-    EXPECT_STREQ("still fine", history.back()->text);
-    for (CSmsRecord* record : history) delete record;
 }
 
 // ---------------------------------------------------------------- before a send dialog

@@ -15,7 +15,15 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
+
+// Registered, but never removes its entry.
+class CPlainWindow : public CWnd {
+    DECLARE_DYNCREATE(CPlainWindow)
+};
+IMPLEMENT_DYNCREATE(CPlainWindow, CWnd)
 
 class PluginCoreTest : public PluginFixture<CSmsUtilPlugin> {
 protected:
@@ -49,14 +57,23 @@ TEST_F(PluginCoreTest, ComingOnlineStartsThePollTimerAndGoingOfflineStopsIt)
 TEST_F(PluginCoreTest, AnotherAccountClosesEveryDialogBeforeTheNumberChanges)
 {
     host.Send(plugin, IXA_MESSAGE_ACCOUNT);
-    OpenProbe("r20001");
-    OpenProbe("c20002");
+    // Dialogs that take their own entries out of the registry while its walk
+    // runs, and one that leaves its entry to the walk.
+    const int alive = CProbeWindow::alive;
+    for (int i = 0; i < 25; ++i) ASSERT_NE(nullptr, OpenProbe(("r" + std::to_string(20001 + i)).c_str()));
+    auto plain = static_cast<CPlainWindow*>(CreateRegisteredWindow(RUNTIME_CLASS(CPlainWindow), "smsutil_order"));
+    ASSERT_TRUE(plain->CreateEx(0, nullptr, "plain", WS_POPUP, RECT{0, 0, 0, 0}, nullptr, 0));
+    const HWND plainWindow = plain->m_hWnd;
     host.Send(plugin, IXA_MESSAGE_ACCOUNT);
     EXPECT_TRUE(CProbeWindow::destroyed.empty()) << "the same account closes nothing";
 
     host.myNumber = 10002;
     host.Send(plugin, IXA_MESSAGE_ACCOUNT);
-    EXPECT_EQ(2u, CProbeWindow::destroyed.size());
+    EXPECT_EQ(25u, CProbeWindow::destroyed.size());
+    EXPECT_EQ(alive, CProbeWindow::alive) << "every self-removing dialog deleted itself";
+    EXPECT_FALSE(IsWindow(plainWindow));
+    EXPECT_EQ(nullptr, FindRegisteredWindow("smsutil_order"));
+    delete plain; // the registry only forgot it
     EXPECT_EQ("10001", CProbeWindow::userIdAtDestroy) << "closed while the old number was current";
     EXPECT_STREQ("10002", plugin->GetUserId());
     EXPECT_STREQ("10002", CurrentAccountId);

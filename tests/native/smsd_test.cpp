@@ -6,7 +6,6 @@
 #include "switch_client.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <iconv.h>
 
@@ -103,35 +102,6 @@ protected:
 };
 
 } // namespace
-
-TEST(SendRequestTest, ParsesTheFieldsAndKeepsTheTextWhole)
-{
-    smsd::SendRequest request;
-    std::string error;
-    const std::string example("\x32\x02\x31\x30\x30\x30\x31\x3A\x02\x31\x30\x30\x30\x32\x02\x68\x69\x02\x30\x00", 20);
-    ASSERT_TRUE(smsd::ParseSendRequest(example, request, error)) << error;
-    EXPECT_EQ("10001", request.sender);
-    EXPECT_EQ("10002", request.recipient);
-    EXPECT_EQ("hi", request.text);
-    EXPECT_FALSE(request.scheduled);
-
-    ASSERT_TRUE(smsd::ParseSendRequest(SendRequestText("1", "2", "a" + STX + "0" + STX + "b", "1" + STX + "2026-12-05 18:30:00"), request, error));
-    EXPECT_EQ("a" + STX + "0" + STX + "b", request.text);
-    EXPECT_TRUE(request.scheduled);
-    EXPECT_EQ("2026-12-05 18:30:00", request.time);
-
-    ASSERT_TRUE(smsd::ParseSendRequest(SendRequestText("1", "2", ""), request, error));
-    EXPECT_EQ("", request.text);
-
-    const std::string bad[] = {
-        "", "2", Z("2"), Z("3" + STX + "1:" + STX + "2" + STX + "x" + STX + "0"),
-        Z("2" + STX + "1" + STX + "2" + STX + "x" + STX + "0"),        // no colon
-        Z("2" + STX + "1:" + STX + "x2" + STX + "x" + STX + "0"),      // recipient not a number
-        Z("2" + STX + "1:" + STX + "2" + STX + "x" + STX + "7"),       // schedule flag
-        "2" + STX + "1:" + STX + "2" + STX + "x" + STX + "0",          // no NUL
-    };
-    for (const std::string& bytes : bad) EXPECT_FALSE(smsd::ParseSendRequest(bytes, request, error)) << smsd::Printable(bytes);
-}
 
 TEST_F(SmsdTest, UnknownAccountsAreRefused)
 {
@@ -263,57 +233,6 @@ TEST_F(SmsdTest, BadFramesCloseOnlyTheirConnection)
     EXPECT_EQ(Z("4" + STX + "0" + STX + "10001" + STX + "still here"), NextStartedText(*healthy));
 }
 
-TEST_F(SmsdTest, NoiseFromManyConnectionsLosesNoMessage)
-{
-    auto sender = Online(10001);
-    auto recipient = Online(10002);
-    unsigned state = 99;
-    auto next = [&state] { state = state * 1103515245u + 12345u; return (state >> 16) & 0x7FFF; };
-    for (int round = 0; round < 100; ++round) {
-        SwitchClient noise(m_server->Port());
-        std::string bytes;
-        // Sometimes a valid log-in first, so that the noise reaches the
-        // frame handlers of a logged-in connection.
-        if (round % 2) bytes = Encode(kLogin, std::string("\x13\x27\x00\x00", 4));
-        const int size = static_cast<int>(next() % 64);
-        for (int i = 0; i < size; ++i) bytes += static_cast<char>(next() & 0xFF);
-        noise.SendRaw(bytes);
-        SendMessage(*sender, 100 + round, 10002, SendRequestText("10001", "10002", "n" + std::to_string(round)));
-    }
-    for (int round = 0; round < 100; ++round)
-        ASSERT_EQ(Z("4" + STX + "0" + STX + "10001" + STX + "n" + std::to_string(round)), NextStartedText(*recipient));
-}
-
-TEST_F(SmsdTest, TwoHundredClientsAtOnce)
-{
-    TearDown();
-    std::string ini;
-    for (int i = 0; i < 200; ++i)
-        ini += "[" + std::to_string(30000 + i) + "]\nphone=139" + std::to_string(10000000 + i) + "\nlevel=2\n";
-    AccountDirectory many;
-    std::string error;
-    ASSERT_TRUE(many.Parse(ini, error)) << error;
-    Start(many);
-
-    std::vector<std::unique_ptr<SwitchClient>> clients;
-    for (int i = 0; i < 200; ++i) clients.push_back(std::make_unique<SwitchClient>(m_server->Port()));
-    for (int i = 0; i < 200; ++i) {
-        std::string payload;
-        PutU32(payload, 30000 + i);
-        clients[i]->Send(kLogin, payload);
-        clients[i]->Call(1, 30000 + i, 20061);
-        clients[i]->Data(1, std::string("1", 2));
-    }
-    int answered = 0;
-    for (int i = 0; i < 200; ++i) {
-        Frame ok, result, answer;
-        if (clients[i]->Read(ok) && clients[i]->Read(result) && clients[i]->Read(answer) &&
-            answer.payload.substr(6) == Z("1" + STX + "0" + STX + "http://127.0.0.1:9/order" + STX + "1" + STX + "139" + std::to_string(10000000 + i)))
-            ++answered;
-    }
-    EXPECT_EQ(200, answered);
-}
-
 namespace {
 // A GBK page's text as UTF-8, to compare with the page's own words.
 std::string GbkToUtf8(const std::string& text)
@@ -337,43 +256,6 @@ void ExpectPieces(const std::string& page, std::initializer_list<const char*> pi
 }
 } // namespace
 
-TEST(OrderPageTest, ServesAGbkPageThatNamesTheAccountPhoneAndOptionAndLinksTheOthers)
-{
-    smsd::OrderPage page;
-    std::string error;
-    ASSERT_TRUE(page.Start("127.0.0.1", 0, error)) << error;
-    httplib::Client client("127.0.0.1", page.Port());
-    auto response = client.Get("/order?option=add&registerPhone=13800000001&service=1001&user_id=10001&session_id=s-1");
-    ASSERT_TRUE(response);
-    EXPECT_EQ(200, response->status);
-    EXPECT_EQ("text/html; charset=gbk", response->get_header_value("Content-Type"));
-    const std::string html = GbkToUtf8(response->body);
-    ExpectPieces(html, {u8"<title>短信服务 - 升级短信服务</title>", u8"<h1>升级短信服务</h1>",
-                        u8"帐号：<b>10001</b>", u8"注册手机：<b>13800000001</b>", u8"业务：<b>升级短信服务 (add)</b>",
-                        u8"服务号：<b>1001</b>", u8"会话：<b>s-1</b>",
-                        u8"<a href=\"/order?option=bind&amp;registerPhone=13800000001&amp;service=1001&amp;user_id=10001&amp;session_id=s-1\">绑定手机</a>",
-                        u8"<a href=\"/order?option=display&amp;registerPhone=13800000001&amp;service=1001&amp;user_id=10001&amp;session_id=s-1\">我的短信服务</a>"});
-    EXPECT_EQ(std::string::npos, html.find("option=add&amp;")) << "no link to the option shown";
-    EXPECT_EQ(404, client.Get("/other?option=add")->status);
-    page.Stop();
-}
-
-TEST(OrderPageTest, EachOptionInWords)
-{
-    const struct {
-        const char* option;
-        const char* words;
-    } cases[] = {{"bind", u8"绑定手机"}, {"add", u8"升级短信服务"}, {"display", u8"我的短信服务"}};
-    for (const auto& each : cases) {
-        const std::string html = GbkToUtf8(smsd::OrderPageHtml(std::string("/order?option=") + each.option));
-        ExpectPieces(html, {(std::string(u8"<title>短信服务 - ") + each.words + "</title>").c_str(),
-                            (std::string(u8"业务：<b>") + each.words + " (" + each.option + ")</b>").c_str()});
-        int links = 0;
-        for (size_t at = html.find("<a href="); at != std::string::npos; at = html.find("<a href=", at + 1)) ++links;
-        EXPECT_EQ(2, links) << each.option << "\n" << html;
-    }
-}
-
 TEST(OrderPageTest, ValuesAreEscapedAndUnknownOrMissingOnesGiveAClearPage)
 {
     // The dialog puts values in unescaped: markup in them must stay text.
@@ -391,13 +273,4 @@ TEST(OrderPageTest, ValuesAreEscapedAndUnknownOrMissingOnesGiveAClearPage)
                         u8">升级短信服务</a>", u8">我的短信服务</a>"});
     html = GbkToUtf8(smsd::OrderPageHtml("/order?&&=&user_id=%zz%4"));
     ExpectPieces(html, {u8"帐号：<b>%zz%4</b>", "<li> = </li>"});
-}
-
-TEST(OrderPageTest, QueryIsSplitAtAmpersandsAndDecoded)
-{
-    using Pairs = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ((Pairs{{"option", "add"}, {"user_id", "a"}, {"b", ""}, {"k", "x=y"}, {"s", "1 2"}}),
-              smsd::ParseQuery("/order?option=add&user_id=a&b&k=x=y&s=1%202"));
-    EXPECT_EQ(Pairs{}, smsd::ParseQuery("/order"));
-    EXPECT_EQ(Pairs{}, smsd::ParseQuery("/order?"));
 }
