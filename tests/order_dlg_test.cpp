@@ -1,6 +1,7 @@
 // The order dialog against a service of the test's own: the page address it
-// builds, the state it shows, the retry it asks for, the keys it takes and
-// the layout it keeps while resized.
+// builds, the page it shows once ready, the keys it takes and the layout it
+// keeps while resized. Its other states and the retry are read through the
+// service window's start-up.
 #include "dialog_input.h"
 #include "dialogs/order_dlg.h"
 #include "dialogs/window_registry.h"
@@ -83,31 +84,6 @@ TEST(OrderAddressTest, OptionByLevelAndValuesUnchanged)
     EXPECT_STREQ("http://x/o?a=1?option=add&registerPhone=1 3&service=1001&user_id=a&b&session_id=s s",
                  BuildOrderPageAddress(page))
         << "nothing escaped";
-}
-
-TEST_F(OrderDialogTest, EachStateShowsItsTextAndOnlyFailuresOfferARetry)
-{
-    const struct {
-        COrderDlg::State state;
-        const char* text;
-        bool retry;
-    } cases[] = {
-        {COrderDlg::STATE_OFFLINE, "抱歉，您必须登陆或上线后才能使用此服务！", false},
-        {COrderDlg::STATE_STARTING, "正在初始化服务，请稍候...", false},
-        {COrderDlg::STATE_TIMEOUT, "初始化服务超时，请您尝试重试。", true},
-        {COrderDlg::STATE_FAILED, "初始化服务失败，请您尝试重试。", true},
-    };
-    for (const auto& each : cases) {
-        SCOPED_TRACE(each.state);
-        dialog->SetServiceState(each.state);
-        EXPECT_EQ(each.text, WindowText(dialog->m_status.m_hWnd));
-        EXPECT_TRUE(dialog->m_status.IsWindowVisible());
-        EXPECT_FALSE(dialog->m_browser.IsWindowVisible());
-        EXPECT_EQ(each.retry, dialog->m_retry.IsWindowVisible() != 0);
-        const int before = service.retries;
-        SendMessageA(dialog->m_retry.m_hWnd, BM_CLICK, 0, 0);
-        EXPECT_EQ(before + (each.retry ? 1 : 0), service.retries) << "a click asks for a retry only after a failure";
-    }
 }
 
 TEST_F(OrderDialogTest, ReadyShowsThePageOfTheServiceAsItIsNow)
