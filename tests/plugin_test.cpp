@@ -136,10 +136,3 @@ TEST_F(PluginTest, EachGetPluginMakesANewObjectOverOneServiceWindow)
     EXPECT_EQ(1u, ServiceWindowsOfThisProcess());
     delete second;
 }
-
-TEST_F(PluginTest, ExitPluginClosesTheServiceWindow)
-{
-    ASSERT_EQ(1u, ServiceWindowsOfThisProcess());
-    plugin->ExitPlugin();
-    EXPECT_EQ(0u, ServiceWindowsOfThisProcess());
-}
