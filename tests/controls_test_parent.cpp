@@ -14,8 +14,8 @@ CControlsTestParent::CControlsTestParent()
         wc.lpszClassName = kParentClass;
         atom = ::RegisterClassA(&wc);
     }
-    m_hWnd = ::CreateWindowExA(0, kParentClass, "controls", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 400, 300,
-                               nullptr, nullptr, ::GetModuleHandleA(nullptr), this);
+    m_hWnd = ::CreateWindowExA(0, kParentClass, "controls", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 400, 300, nullptr,
+                               nullptr, ::GetModuleHandleA(nullptr), this);
     ::SetForegroundWindow(m_hWnd);
     m_hOther = ::CreateWindowExA(0, "Edit", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 250, 100, 20, m_hWnd,
                                  (HMENU)(UINT_PTR)99, nullptr, nullptr);
@@ -66,9 +66,17 @@ void PumpMessages()
     }
 }
 
-CString WindowTextOf(HWND window)
+void SetClipboardText(const char* text, UINT format)
 {
-    CString text;
-    CWnd::FromHandle(window)->GetWindowText(text);
-    return text;
+    // Another program of the desktop may hold the clipboard for a moment.
+    for (int attempt = 0; attempt < 50 && !::OpenClipboard(nullptr); ++attempt) ::Sleep(10);
+    ::EmptyClipboard();
+    if (text) {
+        const size_t size = strlen(text) + 1;
+        HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, size);
+        memcpy(::GlobalLock(block), text, size);
+        ::GlobalUnlock(block);
+        ::SetClipboardData(format, block);
+    }
+    ::CloseClipboard();
 }

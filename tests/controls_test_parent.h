@@ -38,5 +38,5 @@ private:
 
 // Dispatches what the thread's queue holds.
 void PumpMessages();
-// The window's text as the bytes of the ANSI code page.
-CString WindowTextOf(HWND window);
+// Puts `text` on the clipboard under `format`; null empties it.
+void SetClipboardText(const char* text, UINT format = CF_TEXT);

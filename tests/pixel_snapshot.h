@@ -1,17 +1,22 @@
-// What a window shows, copied once from its device context into memory, so
-// that tests read pixels as a user sees them without one GDI call per pixel.
+// Pixels as a user sees them: a 32-bit memory bitmap that a test paints into,
+// or a copy of what a window shows, read without one GDI call per pixel.
 #pragma once
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
-#include <vector>
 
-class CPixelSnapshot {
+class Canvas {
 public:
-    // wholeWindow: the window's device context, frame included, with (0, 0)
-    // at the frame's top-left corner; otherwise the client area.
-    CPixelSnapshot(HWND window, bool wholeWindow)
+    Canvas(int width, int height, COLORREF fill = RGB(255, 255, 255))
+    {
+        Make(width, height);
+        Fill(fill);
+    }
+    // What `window` shows: its client area, or with wholeWindow its frame
+    // too, (0, 0) then at the frame's top-left corner.
+    Canvas(HWND window, bool wholeWindow)
     {
         RECT rect;
         if (wholeWindow) {
@@ -19,62 +24,83 @@ public:
         } else {
             GetClientRect(window, &rect);
         }
-        m_width = rect.right - rect.left;
-        m_height = rect.bottom - rect.top;
-        m_pixels.assign(static_cast<size_t>(m_width) * m_height, 0);
-        if (m_width <= 0 || m_height <= 0) return;
-
+        Make(rect.right - rect.left, rect.bottom - rect.top);
         HDC source = wholeWindow ? GetWindowDC(window) : GetDC(window);
-        HDC memory = CreateCompatibleDC(source);
+        BitBlt(m_dc, 0, 0, m_width, m_height, source, 0, 0, SRCCOPY);
+        ReleaseDC(window, source);
+    }
+    ~Canvas()
+    {
+        SelectObject(m_dc, m_previous);
+        DeleteDC(m_dc);
+        DeleteObject(m_bitmap);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    HDC Dc() const { return m_dc; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    RECT All() const { return {0, 0, m_width, m_height}; }
+    COLORREF At(int x, int y) const
+    {
+        GdiFlush();
+        const DWORD bgra = m_bits[static_cast<size_t>(y) * m_width + x];
+        return RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
+    }
+    void Fill(COLORREF colour)
+    {
+        RECT all = All();
+        HBRUSH brush = CreateSolidBrush(colour);
+        FillRect(m_dc, &all, brush);
+        DeleteObject(brush);
+    }
+    int Count(const RECT& rect, COLORREF colour) const
+    {
+        int count = 0;
+        for (int y = rect.top; y < rect.bottom; ++y)
+            for (int x = rect.left; x < rect.right; ++x) count += At(x, y) == colour;
+        return count;
+    }
+    // The first row of `rect` with a pixel other than `background`; -1 when none
+    // has.
+    int FirstRowNotOf(COLORREF background, const RECT& rect) const
+    {
+        for (int y = rect.top; y < rect.bottom; ++y)
+            for (int x = rect.left; x < rect.right; ++x)
+                if (At(x, y) != background) return y;
+        return -1;
+    }
+    bool operator==(const Canvas& other) const
+    {
+        GdiFlush();
+        return m_width == other.m_width && m_height == other.m_height &&
+               memcmp(m_bits, other.m_bits, sizeof(DWORD) * m_width * m_height) == 0;
+    }
+
+private:
+    void Make(int width, int height)
+    {
+        m_width = width > 0 ? width : 1;
+        m_height = height > 0 ? height : 1;
         BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
         info.bmiHeader.biWidth = m_width;
         info.bmiHeader.biHeight = -m_height; // top row first
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, m_width, m_height, source, 0, 0, SRCCOPY);
-        GdiFlush();
-        const DWORD* row = static_cast<const DWORD*>(bits);
-        for (size_t i = 0; i < m_pixels.size(); ++i) {
-            const DWORD bgra = row[i];
-            m_pixels[i] = RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
-        }
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(window, source);
+        m_bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        m_bits = static_cast<const DWORD*>(bits);
+        m_dc = CreateCompatibleDC(nullptr);
+        m_previous = SelectObject(m_dc, m_bitmap);
     }
-
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
-    COLORREF At(int x, int y) const { return m_pixels[static_cast<size_t>(y) * m_width + x]; }
-
-    // The first row, from `top` on, with a pixel other than `background`
-    // between the columns left and right (exclusive); -1 when there is none.
-    int FirstRowNotOf(COLORREF background, int top, int bottom, int left, int right) const
-    {
-        for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x)
-                if (At(x, y) != background) return y;
-        return -1;
-    }
-    int CountOf(COLORREF colour, int top, int bottom, int left, int right) const
-    {
-        int count = 0;
-        for (int y = top; y < bottom; ++y)
-            for (int x = left; x < right; ++x)
-                if (At(x, y) == colour) ++count;
-        return count;
-    }
-
-private:
     int m_width = 0;
     int m_height = 0;
-    std::vector<COLORREF> m_pixels;
+    HBITMAP m_bitmap = nullptr;
+    const DWORD* m_bits = nullptr;
+    HDC m_dc = nullptr;
+    HGDIOBJ m_previous = nullptr;
 };
 
 inline std::string ColourText(COLORREF colour)

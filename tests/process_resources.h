@@ -15,6 +15,16 @@ inline int CountGdiObjects()
     return count;
 }
 
+// GDI objects that `rounds` more runs of `step` leave behind, counted after a
+// first run has made what the process keeps for good.
+template <typename Step> int GdiObjectsLeftBy(Step step, int rounds = 100)
+{
+    step();
+    const int before = CountGdiObjects();
+    for (int i = 0; i < rounds; ++i) step();
+    return CountGdiObjects() - before;
+}
+
 // Windows of the calling thread, with all their descendants.
 inline int CountThreadWindows()
 {

@@ -13,124 +13,98 @@ namespace {
 
 const UINT kFrameTemplate = 920;
 
+// Created and shown without activation, whose default handling repaints the
+// system's own frame; only the dialog's painting is under test here.
 class CTestFrameDialog : public CSkinFrameDialog {
 public:
     CTestFrameDialog() : CSkinFrameDialog(kFrameTemplate) {}
+    ~CTestFrameDialog() override
+    {
+        if (m_hWnd) DestroyWindow();
+    }
+    bool Open()
+    {
+        if (!Create(kFrameTemplate)) return false;
+        GetWindowRect(&m_frame);
+        ShowAt(m_frame.right - m_frame.left, m_frame.bottom - m_frame.top);
+        return true;
+    }
+    void ShowAt(int width, int height)
+    {
+        ::SetWindowPos(m_hWnd, HWND_TOP, 60, 60, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+        ::UpdateWindow(m_hWnd);
+    }
+    RECT m_frame = {};
 };
 
-// Shown without activation, whose default handling repaints the system's own
-// frame; only the dialog's painting is under test here.
-void ShowAt(HWND window, int x, int y, int width, int height)
+// Every strip at its corners and middle, and the client area's corners; the
+// colours in the order client, top, left, right, bottom.
+void ExpectStripsAndClient(HWND window, const COLORREF (&colours)[5])
 {
-    SetWindowPos(window, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
-    UpdateWindow(window);
-}
-
-// The client rectangle in window coordinates, measured the system's way.
-RECT ClientInWindow(HWND window)
-{
-    RECT frame, client;
+    const Canvas shot(window, true);
+    RECT c, frame;
     GetWindowRect(window, &frame);
-    GetClientRect(window, &client);
-    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    OffsetRect(&client, -frame.left, -frame.top);
-    return client;
-}
-
-struct Probe {
-    const char* where;
-    int x;
-    int y;
-    COLORREF colour;
-};
-
-// Every strip at its corners and middle, and the client area's corners.
-void ExpectStripsAndClient(HWND window, COLORREF client, COLORREF top, COLORREF left, COLORREF right,
-                           COLORREF bottom)
-{
-    CPixelSnapshot shot(window, true);
-    const RECT c = ClientInWindow(window);
-    const int w = shot.Width();
-    const int h = shot.Height();
+    GetClientRect(window, &c);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&c), 2);
+    OffsetRect(&c, -frame.left, -frame.top);
+    const int w = shot.Width(), h = shot.Height();
     ASSERT_GT(c.top, 0) << "the template has a sizing border";
-    ASSERT_GT(c.left, 0);
-    const Probe probes[] = {
-        {"top-left corner", 0, 0, top},
-        {"top-right corner", w - 1, 0, top},
-        {"top strip over the left strip", 0, c.top - 1, top},
-        {"top strip over the right strip", w - 1, c.top - 1, top},
-        {"top strip middle", w / 2, c.top - 1, top},
-        {"left strip top", 0, c.top, left},
-        {"left strip inner bottom", c.left - 1, c.bottom - 1, left},
-        {"right strip top", c.right, c.top, right},
-        {"right strip outer bottom", w - 1, c.bottom - 1, right},
-        {"bottom strip under the left strip", 0, c.bottom, bottom},
-        {"bottom strip under the right strip", w - 1, c.bottom, bottom},
-        {"bottom-left corner", 0, h - 1, bottom},
-        {"bottom-right corner", w - 1, h - 1, bottom},
-        {"client top-left", c.left, c.top, client},
-        {"client bottom-right", c.right - 1, c.bottom - 1, client},
-        {"client middle", (c.left + c.right) / 2, (c.top + c.bottom) / 2, client},
+    const struct {
+        const char* where;
+        int x, y, element;
+    } probes[] = {
+        {"top-left corner", 0, 0, 1},
+        {"top-right corner", w - 1, 0, 1},
+        {"top strip over the left strip", 0, c.top - 1, 1},
+        {"top strip middle", w / 2, c.top - 1, 1},
+        {"left strip top", 0, c.top, 2},
+        {"left strip inner bottom", c.left - 1, c.bottom - 1, 2},
+        {"right strip top", c.right, c.top, 3},
+        {"right strip outer bottom", w - 1, c.bottom - 1, 3},
+        {"bottom strip under the left strip", 0, c.bottom, 4},
+        {"bottom-right corner", w - 1, h - 1, 4},
+        {"client top-left", c.left, c.top, 0},
+        {"client bottom-right", c.right - 1, c.bottom - 1, 0},
     };
-    for (const Probe& probe : probes)
-        EXPECT_EQ(ColourText(probe.colour), ColourText(shot.At(probe.x, probe.y)))
+    for (const auto& probe : probes)
+        EXPECT_EQ(ColourText(colours[probe.element]), ColourText(shot.At(probe.x, probe.y)))
             << probe.where << " at " << probe.x << "," << probe.y << " of " << w << "x" << h;
 }
 
+const COLORREF kSkin[5] = {TestSkin::kClient, TestSkin::kTop, TestSkin::kLeft, TestSkin::kRight, TestSkin::kBottom};
+
 } // namespace
 
-TEST(SkinFrameDialogTest, EachElementLandsInItsStripAndAgainAfterAResize)
+TEST(SkinFrameDialogTest, EachElementLandsInItsStripAfterResizesAndActivationChanges)
 {
     CSkinLookups skin(1);
     CTestFrameDialog dialog;
-    ASSERT_TRUE(dialog.Create(kFrameTemplate));
-    RECT frame;
-    dialog.GetWindowRect(&frame);
-    ShowAt(dialog, 60, 60, frame.right - frame.left, frame.bottom - frame.top);
+    ASSERT_TRUE(dialog.Open());
     {
         SCOPED_TRACE("as created");
-        ExpectStripsAndClient(dialog, TestSkin::kClient, TestSkin::kTop, TestSkin::kLeft, TestSkin::kRight,
-                              TestSkin::kBottom);
+        ExpectStripsAndClient(dialog, kSkin);
     }
-
-    ShowAt(dialog, 60, 60, frame.right - frame.left + 97, frame.bottom - frame.top + 53);
+    dialog.ShowAt(dialog.m_frame.right - dialog.m_frame.left + 97, dialog.m_frame.bottom - dialog.m_frame.top + 53);
     {
         SCOPED_TRACE("resized");
-        CPixelSnapshot shot(dialog, true);
-        ASSERT_EQ(frame.right - frame.left + 97, shot.Width());
-        ExpectStripsAndClient(dialog, TestSkin::kClient, TestSkin::kTop, TestSkin::kLeft, TestSkin::kRight,
-                              TestSkin::kBottom);
+        ExpectStripsAndClient(dialog, kSkin);
     }
-    dialog.DestroyWindow();
-}
-
-TEST(SkinFrameDialogTest, ActivationChangesKeepTheStrips)
-{
-    CSkinLookups skin(1);
-    CTestFrameDialog dialog;
-    ASSERT_TRUE(dialog.Create(kFrameTemplate));
-    RECT frame;
-    dialog.GetWindowRect(&frame);
-    ShowAt(dialog, 60, 60, frame.right - frame.left, frame.bottom - frame.top);
     for (BOOL active : {TRUE, FALSE}) {
         SCOPED_TRACE(active ? "activated" : "deactivated");
-        SendMessageA(dialog, WM_NCACTIVATE, active, 0);
-        ExpectStripsAndClient(dialog, TestSkin::kClient, TestSkin::kTop, TestSkin::kLeft, TestSkin::kRight,
-                              TestSkin::kBottom);
+        dialog.SendMessage(WM_NCACTIVATE, active, 0);
+        ExpectStripsAndClient(dialog, kSkin);
     }
-    dialog.DestroyWindow();
+    const int left = GdiObjectsLeftBy(
+        [&] { RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW); }, 1000);
+    EXPECT_EQ(0, left) << "GDI objects left by 1,000 paints";
 }
 
 TEST(SkinFrameDialogTest, SkinOffFillsClientAndBorderWithTheFallbackBlack)
 {
     CTestFrameDialog dialog;
-    ASSERT_TRUE(dialog.Create(kFrameTemplate));
-    RECT frame;
-    dialog.GetWindowRect(&frame);
-    ShowAt(dialog, 60, 60, frame.right - frame.left, frame.bottom - frame.top);
-    ExpectStripsAndClient(dialog, TestSkin::kBlack, TestSkin::kBlack, TestSkin::kBlack, TestSkin::kBlack,
-                          TestSkin::kBlack);
-    dialog.DestroyWindow();
+    ASSERT_TRUE(dialog.Open());
+    const COLORREF black = TestSkin::kBlack;
+    ExpectStripsAndClient(dialog, {black, black, black, black, black});
 }
 
 TEST(SkinFrameDialogTest, WithoutBorderTheStripsAreEmpty)
@@ -139,31 +113,11 @@ TEST(SkinFrameDialogTest, WithoutBorderTheStripsAreEmpty)
     CTestFrameDialog dialog;
     ASSERT_TRUE(dialog.Create(kFrameTemplate));
     dialog.ModifyStyle(WS_THICKFRAME, 0, SWP_FRAMECHANGED);
-    ShowAt(dialog, 60, 60, 150, 90);
-    const RECT client = ClientInWindow(dialog);
-    ASSERT_EQ(0, client.left);
-    ASSERT_EQ(0, client.top);
+    dialog.ShowAt(150, 90);
     // The border is painted after the client area here, so a strip that
     // is not empty would show over it.
-    SendMessageA(dialog, WM_NCPAINT, 1, 0);
-    CPixelSnapshot shot(dialog, true);
+    dialog.SendMessage(WM_NCPAINT, 1, 0);
+    const Canvas shot(dialog, true);
     ASSERT_EQ(150, shot.Width());
-    const int clientPixels = shot.CountOf(TestSkin::kClient, 0, shot.Height(), 0, shot.Width());
-    EXPECT_EQ(150 * 90, clientPixels) << "every pixel of a borderless dialog is client area";
-    dialog.DestroyWindow();
-}
-
-TEST(SkinFrameDialogTest, PaintsLeaveNoGdiObjectsBehind)
-{
-    CSkinLookups skin(1);
-    CTestFrameDialog dialog;
-    ASSERT_TRUE(dialog.Create(kFrameTemplate));
-    RECT frame;
-    dialog.GetWindowRect(&frame);
-    ShowAt(dialog, 60, 60, frame.right - frame.left, frame.bottom - frame.top);
-    const int before = CountGdiObjects();
-    for (int i = 0; i < 1000; ++i)
-        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW);
-    EXPECT_EQ(before, CountGdiObjects());
-    dialog.DestroyWindow();
+    EXPECT_EQ(150 * 90, shot.Count(shot.All(), TestSkin::kClient)) << "every pixel is client area";
 }

@@ -13,8 +13,8 @@ namespace {
 
 const int kWidth = 200;
 const int kHeight = 80;
-const int kMargin = 2;      // around the band
-const int kTextInset = 4;   // left of the text, inside the band
+const int kMargin = 2;    // around the band
+const int kTextInset = 4; // left of the text, inside the band
 
 // A panel in a popup of its own, as a dialog binds it to its static item.
 class CPanel {
@@ -23,20 +23,13 @@ public:
     {
         m_parent = CreateWindowA("Static", "", WS_POPUP | WS_VISIBLE, 80, 80, kWidth + 20, kHeight + 20, nullptr,
                                  nullptr, nullptr, nullptr);
-        HWND item = CreateWindowA("Static", text, WS_CHILD | WS_VISIBLE | SS_LEFT, 10, 10, kWidth, kHeight, m_parent,
-                                  nullptr, nullptr, nullptr);
-        m_control.SubclassWindow(item);
+        m_control.SubclassWindow(CreateWindowA("Static", text, WS_CHILD | WS_VISIBLE | SS_LEFT, 10, 10, kWidth, kHeight,
+                                               m_parent, nullptr, nullptr, nullptr));
         m_control.SetMessageAreaHeight(band, FALSE);
-    }
-    ~CPanel() { DestroyWindow(m_parent); }
-
-    CPixelSnapshot Paint()
-    {
         m_control.Invalidate(TRUE);
         m_control.UpdateWindow();
-        return CPixelSnapshot(m_control, false);
     }
-
+    ~CPanel() { DestroyWindow(m_parent); }
     CSkinStatic m_control;
 
 private:
@@ -46,60 +39,22 @@ private:
 // The band's bottom edge (exclusive) for a band height.
 int BandBottom(int band) { return band == -1 ? kHeight - kMargin : kMargin + band; }
 
-// The ascent of a fresh memory device context's font, which sets the panel's
-// line step.
-int DefaultAscent()
-{
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    TEXTMETRICA metrics = {};
-    GetTextMetricsA(memory, &metrics);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return metrics.tmAscent;
-}
-
-// Where the first inked pixel of a line lies relative to the top-left corner
+// Where the first inked pixel of "Hello" lies relative to the top-left corner
 // of the rectangle it is drawn into, in the skin's panel font.
-POINT InkOffset(const char* line)
+POINT InkOffset()
 {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, kWidth, kHeight);
-    HGDIOBJ previousBitmap = SelectObject(memory, bitmap);
-    RECT all = {0, 0, kWidth, kHeight};
-    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    Canvas canvas(kWidth, kHeight, RGB(0, 0, 0));
     COLORREF colour = 0;
-    HGDIOBJ previousFont = SelectObject(memory, CSkinProvider::Instance().GetFont("SkinStaticSMS_Font", &colour));
-    SetTextColor(memory, RGB(255, 255, 255));
-    SetBkMode(memory, TRANSPARENT);
-    DrawTextA(memory, line, -1, &all, DT_SINGLELINE);
-    POINT ink = {-1, -1};
-    for (int y = 0; y < kHeight && ink.y < 0; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            if (GetPixel(memory, x, y) != 0) { ink.y = y; break; }
+    HGDIOBJ previous = SelectObject(canvas.Dc(), CSkinProvider::Instance().GetFont("SkinStaticSMS_Font", &colour));
+    SetTextColor(canvas.Dc(), RGB(255, 255, 255));
+    SetBkMode(canvas.Dc(), TRANSPARENT);
+    RECT all = canvas.All();
+    DrawTextA(canvas.Dc(), "Hello", -1, &all, DT_SINGLELINE);
+    SelectObject(canvas.Dc(), previous);
+    POINT ink = {-1, canvas.FirstRowNotOf(RGB(0, 0, 0), all)};
     for (int x = 0; x < kWidth && ink.x < 0; ++x)
-        for (int y = 0; y < kHeight; ++y)
-            if (GetPixel(memory, x, y) != 0) { ink.x = x; break; }
-    SelectObject(memory, previousFont);
-    SelectObject(memory, previousBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+        if (canvas.FirstRowNotOf(RGB(0, 0, 0), {x, 0, x + 1, kHeight}) >= 0) ink.x = x;
     return ink;
-}
-
-int FirstInkRow(const CPixelSnapshot& shot)
-{
-    return shot.FirstRowNotOf(TestSkin::kMsgBg, kMargin, kHeight - kMargin, kMargin, kWidth - kMargin);
-}
-
-int FirstInkColumn(const CPixelSnapshot& shot, int band)
-{
-    for (int x = kMargin; x < kWidth - kMargin; ++x)
-        for (int y = kMargin; y < BandBottom(band); ++y)
-            if (shot.At(x, y) != TestSkin::kMsgBg) return x;
-    return -1;
 }
 
 } // namespace
@@ -107,114 +62,92 @@ int FirstInkColumn(const CPixelSnapshot& shot, int band)
 TEST(SkinStaticTest, BackgroundsFillTheControlAndTheBand)
 {
     CSkinLookups skin(1);
-    for (int band : {44, 23, -1}) {
+    for (int band : {44, -1}) {
         SCOPED_TRACE("band " + std::to_string(band));
         CPanel panel(band, "");
-        CPixelSnapshot shot = panel.Paint();
+        Canvas shot(panel.m_control, false);
         ASSERT_EQ(kWidth, shot.Width());
-        int wrong = 0;
-        for (int y = 0; y < kHeight; ++y) {
-            for (int x = 0; x < kWidth; ++x) {
-                const bool inBand = x >= kMargin && x < kWidth - kMargin && y >= kMargin && y < BandBottom(band);
-                const COLORREF expected = inBand ? TestSkin::kMsgBg : TestSkin::kWhiteBg;
-                if (shot.At(x, y) != expected && wrong++ < 3)
-                    ADD_FAILURE() << "at " << x << "," << y << ": expected " << ColourText(expected) << ", got "
-                                  << ColourText(shot.At(x, y));
-            }
-        }
-        EXPECT_EQ(0, wrong) << "pixels of another colour; an empty text paints only the backgrounds";
+        const RECT inner = {kMargin, kMargin, kWidth - kMargin, BandBottom(band)};
+        EXPECT_EQ((inner.right - inner.left) * (inner.bottom - inner.top), shot.Count(inner, TestSkin::kMsgBg));
+        EXPECT_EQ(kWidth * kHeight - shot.Count(inner, TestSkin::kMsgBg), shot.Count(shot.All(), TestSkin::kWhiteBg))
+            << "the outer background around the band, and nothing else: an empty "
+               "text paints no ink";
     }
 }
 
-TEST(SkinStaticTest, OneLineIsCentredInTheBandByTheAscent)
+// Each line takes the ascent of a fresh device context and 2; the lines are
+// centred in the band, or start at its top when they do not fit, clipped.
+TEST(SkinStaticTest, LinesAreCentredInTheBandByTheAscent)
 {
     CSkinLookups skin(1);
-    const int ascent = DefaultAscent();
-    const POINT ink = InkOffset("Hello");
+    HDC memory = CreateCompatibleDC(nullptr);
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(memory, &metrics);
+    DeleteDC(memory);
+    const int step = metrics.tmAscent + 2;
+    const POINT ink = InkOffset();
     ASSERT_GE(ink.y, 0) << "the skin's panel font draws nothing";
-    for (int band : {44, 23}) {
-        SCOPED_TRACE("band " + std::to_string(band) + ", ascent " + std::to_string(ascent));
-        CPanel panel(band, "Hello");
-        CPixelSnapshot shot = panel.Paint();
-        const int lineTop = kMargin + (band - (ascent + 2)) / 2 + 1;
-        EXPECT_EQ(lineTop + ink.y, FirstInkRow(shot));
-        EXPECT_EQ(kMargin + kTextInset + ink.x, FirstInkColumn(shot, band));
-        EXPECT_GT(shot.CountOf(TestSkin::kFontColour, kMargin, BandBottom(band), kMargin, kWidth - kMargin), 0)
-            << "no pixel in the font element's colour " << ColourText(TestSkin::kFontColour);
+    const struct {
+        int band;
+        const char* text;
+        int lineTop;
+    } cases[] = {
+        {44, "Hello", kMargin + (44 - step) / 2 + 1},
+        {23, "Hello", kMargin + (23 - step) / 2 + 1},
+        {44, "Hello\r\n", kMargin + (44 - 2 * step) / 2 + 1}, // a trailing break is one more line
+        {23, "Hello\r\nHello\r\nHello", kMargin},             // taller than the band with any system font
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(std::to_string(each.band) + " " + each.text + ", ascent " + std::to_string(metrics.tmAscent));
+        CPanel panel(each.band, each.text);
+        Canvas shot(panel.m_control, false);
+        const RECT band = {kMargin, kMargin, kWidth - kMargin, BandBottom(each.band)};
+        EXPECT_EQ(each.lineTop + ink.y, shot.FirstRowNotOf(TestSkin::kMsgBg, band));
+        int column = band.left;
+        while (column < band.right &&
+               shot.FirstRowNotOf(TestSkin::kMsgBg, {column, band.top, column + 1, band.bottom}) < 0)
+            ++column;
+        EXPECT_EQ(kMargin + kTextInset + ink.x, column);
+        EXPECT_GT(shot.Count(band, TestSkin::kFontColour), 0) << "no pixel in the font element's colour";
+        EXPECT_EQ(-1, shot.FirstRowNotOf(TestSkin::kWhiteBg, {0, band.bottom, kWidth, kHeight}))
+            << "drawn below the band";
     }
-}
-
-TEST(SkinStaticTest, TextTallerThanTheBandStartsAtItsTopAndIsClipped)
-{
-    CSkinLookups skin(1);
-    const POINT ink = InkOffset("Hello");
-    // Three lines need more than 23 pixels with any font of the system's.
-    CPanel panel(23, "Hello\r\nHello\r\nHello");
-    CPixelSnapshot shot = panel.Paint();
-    EXPECT_EQ(kMargin + ink.y, FirstInkRow(shot));
-    const int below = shot.FirstRowNotOf(TestSkin::kWhiteBg, BandBottom(23), kHeight, 0, kWidth);
-    EXPECT_EQ(-1, below) << "a line drawn below the band";
-}
-
-TEST(SkinStaticTest, TrailingLineBreakCountsAsOneMoreLine)
-{
-    CSkinLookups skin(1);
-    const int ascent = DefaultAscent();
-    const POINT ink = InkOffset("Hello");
-    CPanel panel(44, "Hello\r\n");
-    CPixelSnapshot shot = panel.Paint();
-    const int lineTop = kMargin + (44 - 2 * (ascent + 2)) / 2 + 1;
-    EXPECT_EQ(lineTop + ink.y, FirstInkRow(shot)) << "ascent " << ascent;
 }
 
 TEST(SkinStaticTest, SkinOffPaintsTheFallbackBlackEverywhere)
 {
     // The text keeps the device context's black, so nothing but black shows.
     CPanel panel(23, "Hello\r\nthere");
-    CPixelSnapshot shot = panel.Paint();
-    const int black = shot.CountOf(TestSkin::kBlack, 0, kHeight, 0, kWidth);
-    EXPECT_EQ(kWidth * kHeight, black);
+    Canvas shot(panel.m_control, false);
+    EXPECT_EQ(kWidth * kHeight, shot.Count(shot.All(), TestSkin::kBlack));
 }
 
-TEST(SkinStaticTest, NewBandHeightShowsAtOnceOnlyWhenAskedToRedraw)
+// The owner changes the counter's text with every key and the band with the
+// message's length: only the skin's painting may ever show, the band's change
+// at once only when asked to redraw, and nothing is left behind.
+TEST(SkinStaticTest, NewTextAndBandShowOnlyInTheSkin)
 {
     CSkinLookups skin(1);
     CPanel panel(-1, "");
-    panel.Paint();
     panel.m_control.SetMessageAreaHeight(23, FALSE);
     panel.m_control.UpdateWindow();
-    EXPECT_EQ(ColourText(TestSkin::kMsgBg), ColourText(CPixelSnapshot(panel.m_control, false).At(40, 60)));
+    EXPECT_EQ(ColourText(TestSkin::kMsgBg), ColourText(Canvas(panel.m_control, false).At(40, 60)));
     panel.m_control.SetMessageAreaHeight(23, TRUE);
     panel.m_control.UpdateWindow();
-    EXPECT_EQ(ColourText(TestSkin::kWhiteBg), ColourText(CPixelSnapshot(panel.m_control, false).At(40, 60)));
-}
+    EXPECT_EQ(ColourText(TestSkin::kWhiteBg), ColourText(Canvas(panel.m_control, false).At(40, 60)));
 
-TEST(SkinStaticTest, NewTextIsPaintedInTheSkinOnly)
-{
-    CSkinLookups skin(1);
-    CPanel panel(23, "");
-    panel.Paint();
-    // The owner changes the counter's text with every key; the static's own
-    // painting of it must never show.
     panel.m_control.SetWindowText("changed");
     panel.m_control.UpdateWindow();
-    CPixelSnapshot shot(panel.m_control, false);
-    const int below = (kHeight - BandBottom(23)) * kWidth;
-    EXPECT_EQ(below, shot.CountOf(TestSkin::kWhiteBg, BandBottom(23), kHeight, 0, kWidth))
-        << "the outer background below the band";
-    EXPECT_GT(shot.CountOf(TestSkin::kFontColour, kMargin, BandBottom(23), 0, kWidth), 0) << "the text in the skin's colour";
-    EXPECT_STREQ("changed", [&] { CString text; panel.m_control.GetWindowText(text); return text; }());
-}
+    Canvas shot(panel.m_control, false);
+    const RECT below = {0, BandBottom(23), kWidth, kHeight};
+    EXPECT_EQ(kWidth * (kHeight - BandBottom(23)), shot.Count(below, TestSkin::kWhiteBg)) << "below the band";
+    EXPECT_GT(shot.Count({0, kMargin, kWidth, BandBottom(23)}, TestSkin::kFontColour), 0) << "the text in the skin";
 
-TEST(SkinStaticTest, PaintsLeaveNoGdiObjectsBehind)
-{
-    CSkinLookups skin(1);
-    CPanel panel(44, "Hello\r\nthere");
-    panel.Paint();
-    const int before = CountGdiObjects();
-    for (int i = 0; i < 1000; ++i) {
-        panel.m_control.Invalidate(TRUE);
-        panel.m_control.UpdateWindow();
-    }
-    EXPECT_EQ(before, CountGdiObjects());
+    const int left = GdiObjectsLeftBy(
+        [&] {
+            panel.m_control.Invalidate(TRUE);
+            panel.m_control.UpdateWindow();
+        },
+        1000);
+    EXPECT_EQ(0, left) << "GDI objects left by 1,000 paints";
 }
