@@ -11,10 +11,9 @@
 
 using namespace switchproto;
 
-SwitchClient::SwitchClient(uint16_t port, int receiveBuffer)
+SwitchClient::SwitchClient(uint16_t port)
 {
     m_socket = socket(AF_INET, SOCK_STREAM, 0);
-    if (receiveBuffer) setsockopt(m_socket, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);

@@ -7,9 +7,7 @@
 
 class SwitchClient {
 public:
-    // receiveBuffer, when not 0, caps the socket's receive buffer, so that a
-    // client that does not read soon holds up the server's writes to it.
-    explicit SwitchClient(uint16_t port, int receiveBuffer = 0);
+    explicit SwitchClient(uint16_t port);
     ~SwitchClient();
     SwitchClient(const SwitchClient&) = delete;
     SwitchClient& operator=(const SwitchClient&) = delete;
