@@ -15,26 +15,41 @@
 
 namespace {
 
-// Serves canned pages on loopback, one thread per connection (plain Win32
-// threads: what they allocate is freed before they end, so heap counts taken
-// while none runs are exact). "/hold" answers only once released.
+// A socket bound to a free loopback port.
+SOCKET BoundLoopback(USHORT* port)
+{
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    SOCKET bound = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    int length = sizeof address;
+    getsockname(bound, reinterpret_cast<sockaddr*>(&address), &length);
+    *port = ntohs(address.sin_port);
+    return bound;
+}
+
+// A port nothing listens on: bound once, then closed.
+USHORT RefusingPort()
+{
+    USHORT port = 0;
+    closesocket(BoundLoopback(&port));
+    return port;
+}
+
+// Serves canned pages on loopback, one plain Win32 thread per connection:
+// what they allocate is freed before they end, so heap counts taken while
+// none runs are exact. "/hold" and "/silent" answer only once released.
 class CTestServer {
 public:
     CTestServer()
     {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        m_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        m_listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        int length = sizeof address;
-        getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-        m_port = ntohs(address.sin_port);
+        s_server = this;
+        m_listener = BoundLoopback(&m_port);
         listen(m_listener, 16);
-        m_acceptor = CreateThread(nullptr, 0, AcceptThread, this, 0, nullptr);
+        m_acceptor = CreateThread(nullptr, 0, AcceptThread, nullptr, 0, nullptr);
     }
     ~CTestServer()
     {
@@ -45,13 +60,12 @@ public:
         WaitIdle();
         CloseHandle(m_release);
     }
-
     std::wstring Address(const char* target) const
     {
         return L"http://127.0.0.1:" + std::to_wstring(m_port) + std::wstring(target, target + strlen(target));
     }
     void Release() { SetEvent(m_release); }
-    LONG Requests() const { return InterlockedCompareExchange(const_cast<LONG*>(&m_requests), 0, 0); }
+    LONG Requests() { return InterlockedCompareExchange(&m_requests, 0, 0); }
     // The request line of the last request.
     std::string LastRequest()
     {
@@ -60,175 +74,114 @@ public:
         ReleaseSRWLockShared(&m_lock);
         return line;
     }
-    void WaitIdle() const
+    void WaitIdle()
     {
-        for (int i = 0; i < 1000 && InterlockedCompareExchange(const_cast<LONG*>(&m_handlers), 0, 0) > 0; ++i)
-            Sleep(10);
+        for (int i = 0; i < 1000 && InterlockedCompareExchange(&m_handlers, 0, 0) > 0; ++i) Sleep(10);
     }
 
 private:
-    struct Connection {
-        CTestServer* server;
-        SOCKET socket;
-    };
-    static DWORD WINAPI AcceptThread(void* parameter)
+    static DWORD WINAPI AcceptThread(void*)
     {
-        auto server = static_cast<CTestServer*>(parameter);
-        for (;;) {
-            SOCKET client = accept(server->m_listener, nullptr, nullptr);
-            if (client == INVALID_SOCKET) return 0;
-            InterlockedIncrement(&server->m_handlers);
-            // The pair travels in the thread's parameter: no heap block.
-            static Connection slots[64];
-            static LONG next = 0;
-            Connection* slot = &slots[InterlockedIncrement(&next) % 64];
-            *slot = {server, client};
-            HANDLE thread = CreateThread(nullptr, 0, ConnectionThread, slot, 0, nullptr);
+        for (SOCKET client; (client = accept(s_server->m_listener, nullptr, nullptr)) != INVALID_SOCKET;) {
+            InterlockedIncrement(&s_server->m_handlers);
+            HANDLE thread = CreateThread(nullptr, 0, ConnectionThread, reinterpret_cast<void*>(client), 0, nullptr);
             if (thread) CloseHandle(thread);
         }
+        return 0;
     }
-    static DWORD WINAPI ConnectionThread(void* parameter)
+    static DWORD WINAPI ConnectionThread(void* client)
     {
-        const Connection connection = *static_cast<Connection*>(parameter);
-        connection.server->Serve(connection.socket);
-        InterlockedDecrement(&connection.server->m_handlers);
+        s_server->Serve(reinterpret_cast<SOCKET>(client));
+        InterlockedDecrement(&s_server->m_handlers);
         return 0;
     }
     void Serve(SOCKET client)
     {
-        {
-            std::string request;
-            char buffer[2048];
-            int got;
-            while (request.find("\r\n\r\n") == std::string::npos && (got = recv(client, buffer, sizeof buffer, 0)) > 0)
-                request.append(buffer, got);
-            const std::string line = request.substr(0, request.find("\r\n"));
-            AcquireSRWLockExclusive(&m_lock);
-            m_lastRequest = line;
-            ReleaseSRWLockExclusive(&m_lock);
-            InterlockedIncrement(&m_requests);
-            const size_t pathStart = line.find(' ') + 1;
-            const std::string target = line.substr(pathStart, line.find(' ', pathStart) - pathStart);
-            std::string status = "200 OK", type = "text/html", body;
-            if (target.compare(0, 4, "/gbk") == 0) {
-                // No charset in the header: the meta tag names it.
-                body = "<html><head><meta http-equiv=\"Content-Type\" "
-                       "content=\"text/html; charset=gb2312\">"
-                       "<title> 短信服务 &amp; 测试 </title><style>p { color: red "
-                       "}</style></head>\n"
-                       "<body><h1>欢迎</h1><p>帐号：<b>10001</b>\n  "
-                       "注册手机：13800000001</p>"
-                       "<script>document.write('不是正文');</script><!-- 注释 -->"
-                       "<p>&lt;b&gt; &amp; &#20013;&#x6587;&nbsp;!</p>"
-                       "<ul><li><a "
-                       "href=\"/order?option=bind&amp;user_id=10001\">绑定手机</a></li>"
-                       "<li>看 <a href='http://example.invalid/x'>别处</a> "
-                       "吧</li></ul>第一行<br>第二行</body></html>";
-            } else if (target == "/utf8") {
-                type = "text/html; charset=UTF-8";
-                body = u8"<html><head><title>UTF-8 "
-                       u8"页面</title></head><body><p>你好，世界</p></body></html>";
-            } else if (target == "/hold") {
-                WaitForSingleObject(m_release, 20000);
-                body = "<title>held</title>";
-            } else if (target == "/silent") {
-                WaitForSingleObject(m_release, 20000);
-                closesocket(client);
-                return;
-            } else if (target == "/broken") {
-                status = "500 Internal Server Error";
-                body = "oops";
-            } else {
-                status = "404 Not Found";
-                body = "<title>Not here</title>";
-            }
-            const std::string response = "HTTP/1.1 " + status + "\r\nContent-Type: " + type +
-                                         "\r\nContent-Length: " + std::to_string(body.size()) +
-                                         "\r\nConnection: close\r\n\r\n" + body;
-            send(client, response.data(), static_cast<int>(response.size()), 0);
+        std::string request;
+        char buffer[2048];
+        for (int got;
+             request.find("\r\n\r\n") == std::string::npos && (got = recv(client, buffer, sizeof buffer, 0)) > 0;)
+            request.append(buffer, got);
+        const std::string line = request.substr(0, request.find("\r\n"));
+        AcquireSRWLockExclusive(&m_lock);
+        m_lastRequest = line;
+        ReleaseSRWLockExclusive(&m_lock);
+        InterlockedIncrement(&m_requests);
+        const size_t pathStart = line.find(' ') + 1;
+        const std::string target = line.substr(pathStart, line.find(' ', pathStart) - pathStart);
+        std::string status = "200 OK", type = "text/html", body;
+        if (target.compare(0, 4, "/gbk") == 0) {
+            // No charset in the header: the meta tag names it.
+            body = "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
+                   "<title> 短信服务 &amp; 测试 </title><style>p { color: red }</style></head>\n"
+                   "<body><h1>欢迎</h1><p>帐号：<b>10001</b>\n  注册手机：13800000001</p>"
+                   "<script>document.write('不是正文');</script><!-- 注释 -->"
+                   "<p>&lt;b&gt; &amp; &#20013;&#x6587;&nbsp;!</p>"
+                   "<ul><li><a href=\"/order?option=bind&amp;user_id=10001\">绑定手机</a></li>"
+                   "<li>看 <a href='http://example.invalid/x'>别处</a> 吧</li></ul>第一行<br>第二行</body></html>";
+        } else if (target == "/utf8") {
+            type = "text/html; charset=UTF-8";
+            body = u8"<html><head><title>UTF-8 页面</title></head><body><p>你好，世界</p></body></html>";
+        } else if (target == "/hold" || target == "/silent") {
+            WaitForSingleObject(m_release, 20000);
+            body = target == "/hold" ? "<title>held</title>" : "";
+        } else {
+            status = target == "/broken" ? "500 Internal Server Error" : "404 Not Found";
         }
+        const std::string response = "HTTP/1.1 " + status + "\r\nContent-Type: " + type +
+                                     "\r\nContent-Length: " + std::to_string(body.size()) +
+                                     "\r\nConnection: close\r\n\r\n" + body;
+        if (target != "/silent") send(client, response.data(), static_cast<int>(response.size()), 0);
         shutdown(client, SD_SEND);
         closesocket(client);
     }
 
+    static CTestServer* s_server;
     SOCKET m_listener;
     USHORT m_port = 0;
     HANDLE m_acceptor = nullptr;
-    HANDLE m_release = nullptr;
+    HANDLE m_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     LONG m_requests = 0;
     LONG m_handlers = 0;
     std::string m_lastRequest;
     SRWLOCK m_lock = SRWLOCK_INIT;
 };
+CTestServer* CTestServer::s_server = nullptr;
 
-// A port nothing listens on: bound once, then closed.
-USHORT RefusingPort()
-{
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    int length = sizeof address;
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    closesocket(probe);
-    return ntohs(address.sin_port);
-}
-
-std::wstring ShownText(HWND control)
-{
-    std::vector<wchar_t> text(GetWindowTextLengthW(control) + 1);
-    GetWindowTextW(control, text.data(), static_cast<int>(text.size()));
-    return text.data();
-}
-
+// The control's text, line by line.
 std::vector<std::wstring> ShownLines(HWND control)
 {
+    std::vector<wchar_t> buffer(GetWindowTextLengthW(control) + 1);
+    GetWindowTextW(control, buffer.data(), static_cast<int>(buffer.size()));
+    const std::wstring text = buffer.data();
     std::vector<std::wstring> lines;
-    const std::wstring text = ShownText(control);
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find(L"\r\n", start);
+    for (size_t start = 0, end = 0; end != std::wstring::npos; start = end + 2) {
+        end = text.find(L"\r\n", start);
         lines.push_back(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
-        if (end == std::wstring::npos) return lines;
-        start = end + 2;
     }
+    return lines;
 }
 
 void Pump()
 {
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
 }
 
-// Waits, pumping messages, until every fetch has ended and its result has
-// been taken; false after ten seconds.
+// Waits, pumping messages, until `done` (by default: every fetch has ended
+// and its result has been taken); false after ten seconds.
+template <typename Done> bool WaitFor(Done done)
+{
+    for (int i = 0; i < 1000; ++i) {
+        Pump();
+        if (done()) return Pump(), true;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return false;
+}
 bool WaitForFetches()
 {
-    for (int i = 0; i < 1000; ++i) {
-        Pump();
-        if (CWebBrowser2::FetchesInFlight() == 0) {
-            Pump();
-            return true;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return false;
-}
-
-// Waits, pumping messages, until the control shows a page or a failure.
-bool WaitUntilShown(HWND control)
-{
-    for (int i = 0; i < 1000; ++i) {
-        Pump();
-        const auto lines = ShownLines(control);
-        if (lines.size() < 2 || lines[1] != L"正在打开网页...") return true;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return false;
+    return WaitFor([] { return CWebBrowser2::FetchesInFlight() == 0; });
 }
 
 class WebBrowserTest : public ::testing::Test {
@@ -373,7 +326,8 @@ TEST_F(WebBrowserTest, ANewerNavigationWinsOverAnOlderFetch)
     Open(server.Address("/hold"));
     for (int i = 0; i < 500 && server.Requests() == 0; ++i) Sleep(10);
     Open(server.Address("/utf8"));
-    ASSERT_TRUE(WaitUntilShown(control));
+    ASSERT_TRUE(
+        WaitFor([&] { return ShownLines(control).size() < 2 || ShownLines(control)[1] != L"正在打开网页..."; }));
     const auto lines = ShownLines(control);
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(L"UTF-8 页面", lines[1]);
