@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 // ---------------------------------------------------------------- CString and the map
 
@@ -65,75 +64,9 @@ TEST(CMapStringToPtrTest, EntryJustReturnedMayBeRemovedDuringAWalk)
     EXPECT_EQ(0, map.GetCount());
 }
 
-// ---------------------------------------------------------------- runtime classes and message maps
-
-class CBaseWnd : public CWnd {
-    DECLARE_DYNCREATE(CBaseWnd)
-public:
-    std::vector<std::string> log;
-
-protected:
-    void OnTimer(UINT_PTR id) { log.push_back("base timer " + std::to_string(id)); }
-    LRESULT OnPing(WPARAM wParam, LPARAM)
-    {
-        log.push_back("base ping");
-        return wParam + 1;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-IMPLEMENT_DYNCREATE(CBaseWnd, CWnd)
-BEGIN_MESSAGE_MAP(CBaseWnd, CWnd)
-ON_WM_TIMER()
-ON_MESSAGE(WM_APP + 1, OnPing)
-END_MESSAGE_MAP()
-
-class CDerivedWnd : public CBaseWnd {
-    DECLARE_DYNCREATE(CDerivedWnd)
-public:
-    bool sawCreate = false;
-
-protected:
-    int OnCreate(LPCREATESTRUCT create)
-    {
-        sawCreate = create != nullptr;
-        return CWnd::OnCreate(create);
-    }
-    LRESULT OnPong(WPARAM, LPARAM)
-    {
-        log.push_back("derived pong");
-        return 7;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-IMPLEMENT_DYNCREATE(CDerivedWnd, CBaseWnd)
-BEGIN_MESSAGE_MAP(CDerivedWnd, CBaseWnd)
-ON_WM_CREATE()
-ON_MESSAGE(WM_APP + 2, OnPong)
-END_MESSAGE_MAP()
-
-// The dialog registry creates its windows by runtime class and refuses
-// classes that are no windows; a message map chains to its base class's.
-TEST(MessageMapTest, DynamicallyCreatedWindowDispatchesThroughBothMaps)
-{
-    EXPECT_EQ(nullptr, RUNTIME_CLASS(CDialog)->CreateObject()) << "CDialog is not dynamically creatable";
-    CObject* object = RUNTIME_CLASS(CDerivedWnd)->CreateObject();
-    ASSERT_NE(nullptr, object);
-    EXPECT_TRUE(object->IsKindOf(RUNTIME_CLASS(CWnd)));
-    EXPECT_FALSE(object->IsKindOf(RUNTIME_CLASS(CDialog)));
-    auto& wnd = *static_cast<CDerivedWnd*>(object);
-    ASSERT_TRUE(wnd.CreateEx(0, nullptr, "probe", WS_POPUP, RECT{}, nullptr, 0));
-    EXPECT_TRUE(wnd.sawCreate) << "WM_CREATE reaches the object during creation";
-    EXPECT_EQ(8, wnd.SendMessage(WM_APP + 1, 7)) << "handler of the base map";
-    EXPECT_EQ(7, wnd.SendMessage(WM_APP + 2));
-    wnd.SendMessage(WM_TIMER, 300);
-    EXPECT_EQ(0, wnd.SendMessage(WM_APP + 3)) << "unmapped messages take the default procedure";
-    EXPECT_EQ((std::vector<std::string>{"base ping", "derived pong", "base timer 300"}), wnd.log);
-    HWND window = wnd.m_hWnd;
-    wnd.DestroyWindow();
-    EXPECT_EQ(nullptr, wnd.m_hWnd) << "detached at WM_NCDESTROY";
-    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(window));
-    delete object;
-}
+// ---------------------------------------------------------------- message maps and the window map
+// Dispatch through the maps and dynamic creation are what every dialog of the
+// module runs on: their tests drive them.
 
 // Sends a message to itself before it lets the default procedure have the
 // outer one, as handlers that ask a control something first do.
@@ -174,30 +107,6 @@ TEST(MessageMapTest, DefaultRunsTheMessageOfItsOwnHandlerAfterNestedOnes)
 
 // ---------------------------------------------------------------- window map
 
-TEST(WindowMapTest, TemporaryObjectsLastAsLongAsTheirWindows)
-{
-    HWND parent = ::CreateWindowA("Static", "", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
-    CWnd* first = CWnd::FromHandle(parent);
-    EXPECT_EQ(parent, first->m_hWnd);
-    EXPECT_EQ(first, CWnd::FromHandle(parent)) << "one temporary object per window";
-    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(parent));
-
-    const AFX_WINDOW_MAP_COUNTS before = AfxGetWindowMapCounts();
-    for (int i = 0; i < 200; ++i) {
-        HWND child =
-            ::CreateWindowA("Static", "", WS_CHILD, 0, 0, 5, 5, parent, (HMENU)(INT_PTR)(10 + i), nullptr, nullptr);
-        CWnd* control = CWnd::FromHandle(parent)->GetDlgItem(10 + i);
-        ASSERT_NE(nullptr, control);
-        ASSERT_EQ(child, control->m_hWnd);
-        ::DestroyWindow(child);
-    }
-    const AFX_WINDOW_MAP_COUNTS after = AfxGetWindowMapCounts();
-    EXPECT_EQ(before.permanent, after.permanent);
-    EXPECT_LE(after.temporary, before.temporary + 1) << "temporaries of destroyed controls are dropped";
-    EXPECT_EQ(first, CWnd::FromHandle(parent)) << "the living window keeps its temporary";
-    ::DestroyWindow(parent);
-}
-
 // A subclass put on the window after the framework's, as a skin puts its
 // own: it must see the window's last message when the object goes first.
 WNDPROC g_underTop = nullptr;
@@ -220,53 +129,6 @@ TEST(WindowMapTest, AnObjectGoingFirstLeavesASubclassOnTopInTheChain)
 }
 
 // ---------------------------------------------------------------- dialogs
-
-class CProbeDialog : public CDialog {
-public:
-    CProbeDialog() : CDialog(100) {}
-    CEdit m_edit;
-    bool* m_deleted = nullptr;
-    int m_goClicks = 0;
-    int m_okCalls = 0;
-
-protected:
-    void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, 101, m_edit); }
-    void OnOK() override { ++m_okCalls; }
-    void OnGo() { ++m_goClicks; }
-    void PostNcDestroy() override
-    {
-        if (m_deleted) *m_deleted = true;
-        delete this;
-    }
-    DECLARE_MESSAGE_MAP()
-};
-BEGIN_MESSAGE_MAP(CProbeDialog, CDialog)
-ON_BN_CLICKED(102, OnGo)
-END_MESSAGE_MAP()
-
-TEST(DialogTest, ModelessDialogBindsControlsDispatchesCommandsAndDeletesItself)
-{
-    bool deleted = false;
-    CProbeDialog* dialog = new CProbeDialog;
-    dialog->m_deleted = &deleted;
-    ASSERT_TRUE(dialog->Create(100, nullptr));
-    ASSERT_NE(nullptr, dialog->m_edit.m_hWnd) << "DDX_Control bound the edit";
-    EXPECT_EQ(101, dialog->m_edit.GetDlgCtrlID());
-    dialog->ShowWindow(SW_SHOW);
-
-    ::SendMessageA(::GetDlgItem(dialog->m_hWnd, 102), BM_CLICK, 0, 0);
-    EXPECT_EQ(1, dialog->m_goClicks);
-    PressDialogKey(dialog->m_hWnd, VK_RETURN, dialog->m_edit.m_hWnd);
-    EXPECT_EQ(1, dialog->m_okCalls) << "Enter reaches the derived OnOK through the dialog manager";
-
-    ::SendMessageA(dialog->m_edit.m_hWnd, WM_SETTEXT, 0, (LPARAM) "typed");
-    CString text;
-    dialog->m_edit.GetWindowText(text);
-    EXPECT_STREQ("typed", text);
-
-    ::DestroyWindow(dialog->m_hWnd);
-    EXPECT_TRUE(deleted) << "PostNcDestroy ran after the window was gone";
-}
 
 // Closes and deletes itself as the module's modeless dialogs do. Its default
 // button hands the close to another message of the dialog, so that the
@@ -354,9 +216,8 @@ TEST(ResourceSourceTest, SwitchRestoreAndExtensionModules)
         CResourceSourceScope scope(::GetModuleHandleA("user32.dll"));
         CString text;
         EXPECT_FALSE(text.LoadString(200)) << "user32 holds no string 200; the chain holds no extension";
-        CProbeDialog* dialog = new CProbeDialog;
-        EXPECT_FALSE(dialog->Create(100, nullptr)) << "template 100 is not in the resource source";
-        delete dialog;
+        CDialog dialog(110);
+        EXPECT_FALSE(dialog.Create(110, nullptr)) << "template 110 is not in the resource source";
 
         AFX_EXTENSION_MODULE module = {};
         ASSERT_TRUE(AfxInitExtensionModule(module, exe));
