@@ -1,6 +1,7 @@
 // The skin provider over the host's skin module, with a test skin that the
 // program writes before the module reads any: colours, fonts and paintings
-// with lookups off and on, name splitting, and the fonts' lifetime.
+// with lookups off and on, name splitting, and the fonts' lifetime. Its text
+// drawing is read where the message panel draws with it.
 #include "skin/skin_provider.h"
 
 #include "pixel_snapshot.h"
@@ -175,38 +176,6 @@ TEST(SkinProviderNameTest, SplitsAtTheFirstUnderscoreThatIsNoTrailByte)
     CString group = "old", key = "old";
     EXPECT_EQ(-1, CSkinProvider::SplitElementName(nullptr, group, key));
     EXPECT_STREQ("", group);
-}
-
-TEST_F(SkinProviderTest, DrawSkinTextSetsTheElementsFontAndColour)
-{
-    Canvas canvas(120, 40);
-    CDC dc = Wrap(canvas);
-    SetBkMode(canvas.Dc(), TRANSPARENT);
-    RECT rect = canvas.All();
-    EXPECT_GT(provider.DrawSkinText(&dc, "WWWW", -1, &rect, DT_SINGLELINE, nullptr, "SkinStaticSMS_Font"), 0);
-    EXPECT_EQ(kPanelFontColour, GetTextColor(canvas.Dc())) << "the font's own colour";
-    EXPECT_EQ(16, Describe(GetCurrentObject(canvas.Dc(), OBJ_FONT)).lfHeight);
-    EXPECT_LT(canvas.Count(rect, RGB(255, 255, 255)), 120 * 40) << "nothing was drawn";
-
-    provider.DrawSkinText(&dc, "WWWW", -1, &rect, DT_LEFT, "SkinStaticSMS_MsgBgSMS", "Fonts_Big");
-    EXPECT_EQ(RGB(0x17, 7, 7), GetTextColor(canvas.Dc())) << "the colour element wins";
-    EXPECT_EQ(24, Describe(GetCurrentObject(canvas.Dc(), OBJ_FONT)).lfHeight);
-
-    provider.DrawSkinText(&dc, "WWWW", -1, &rect, DT_LEFT, nullptr, "Nothing_AtAll");
-    EXPECT_EQ(0u, GetTextColor(canvas.Dc())) << "a failed font lookup gives black";
-
-    // Without a font name the device context keeps what it has; lookups off
-    // give the default font and leave the colour.
-    HGDIOBJ own = GetStockObject(ANSI_FIXED_FONT);
-    SelectObject(canvas.Dc(), own);
-    SetTextColor(canvas.Dc(), RGB(1, 2, 3));
-    provider.DrawSkinText(&dc, "WWWW", -1, &rect, DT_LEFT, nullptr, nullptr);
-    EXPECT_EQ(own, GetCurrentObject(canvas.Dc(), OBJ_FONT));
-    provider.SetUseSkin(0);
-    provider.DrawSkinText(&dc, "WWWW", -1, &rect, DT_LEFT, "SkinStaticSMS_MsgBgSMS", "SkinStaticSMS_Font");
-    EXPECT_EQ(12, Describe(GetCurrentObject(canvas.Dc(), OBJ_FONT)).lfHeight);
-    EXPECT_EQ(RGB(1, 2, 3), GetTextColor(canvas.Dc()));
-    SelectObject(canvas.Dc(), GetStockObject(SYSTEM_FONT));
 }
 
 // The provider keeps its current and its previous font: a font drawn with
