@@ -1,7 +1,7 @@
 // The message text edit: every way text enters the field is held to the
 // limit, counted in characters of the ANSI code page, through real edit
 // windows driven with the messages that keyboard, input method and clipboard
-// produce.
+// produce. What its focus loss tells the send dialog, that dialog's tests read.
 #include "controls/sms_text_edit.h"
 #include "controls_test_parent.h"
 #include "window_text.h"
@@ -199,18 +199,4 @@ TEST_F(SmsTextEditTest, ReadOnlyFieldRefusesEverything)
     Type(kZhong);
     Type("\b");
     EXPECT_EQ("abc", Text());
-}
-
-TEST_F(SmsTextEditTest, LosingTheFocusTellsTheParent)
-{
-    ::SetFocus(m_edit.m_hWnd);
-    ASSERT_EQ(m_edit.m_hWnd, ::GetFocus());
-    m_parent.TakeNotices();
-    ::SetFocus(m_parent.Other());
-    const std::vector<ParentNotice> notices = m_parent.TakeNotices();
-    ASSERT_EQ(1u, notices.size());
-    EXPECT_EQ(static_cast<UINT>(WM_USER + 2001), notices[0].message);
-    EXPECT_EQ(0u, notices[0].wParam);
-    EXPECT_EQ(reinterpret_cast<LPARAM>(&m_edit), notices[0].lParam);
-    EXPECT_EQ(m_parent.Other(), ::GetFocus()) << "the focus moved on";
 }
