@@ -37,6 +37,9 @@ for account in 10001 10002; do
   SMSUTIL_SWITCH_ADDR="127.0.0.1:$switch_port" "$here/wine-run" smshost.exe --account $account \
     --data "$delivery/data/$account" --seconds 300 >"$delivery/host-$account.out" 2>&1 &
   hosts+=($!)
+  # One after the other: each host's plugin load is timed on its own, not
+  # beside another process starting.
+  for _ in $(seq 100); do grep -q 'logged in' "$delivery/host-$account.out" 2>/dev/null && break; sleep 0.1; done
 done
 # 10001 sends to 李四 (10002), the first of its contacts.
 "$here/wine-run" delivery_bench.exe 10001 10002 50 0 2>/dev/null | tr -d '\r'
