@@ -19,6 +19,6 @@ private:
     CDC m_paintDC; // the window's, from the paint start; not owned
     CWnd* m_pWnd;
     HGDIOBJ m_hPreviousBitmap = nullptr;
-    CBitmap m_bitmap; // as large as the client area
+    CBitmap m_bitmap; // as large as the part to paint
     PAINTSTRUCT m_paint = {};
 };

@@ -23,7 +23,11 @@ END_MESSAGE_MAP()
 LRESULT CSkinStatic::OnSetText(WPARAM, LPARAM text)
 {
     const LRESULT result = ::DefWindowProcA(m_hWnd, WM_SETTEXT, 0, text);
-    Invalidate(FALSE);
+    // The text is drawn in the message band only, when the panel has one.
+    RECT band;
+    GetClientRect(&band);
+    if (m_nMessageAreaHeight != -1) band.bottom = band.top + 2 + m_nMessageAreaHeight;
+    ::InvalidateRect(m_hWnd, &band, FALSE);
     return result;
 }
 

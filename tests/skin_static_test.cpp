@@ -142,6 +142,15 @@ TEST(SkinStaticTest, NewTextAndBandShowOnlyInTheSkin)
     const RECT below = {0, BandBottom(23), kWidth, kHeight};
     EXPECT_EQ(kWidth * (kHeight - BandBottom(23)), shot.Count(below, TestSkin::kWhiteBg)) << "below the band";
     EXPECT_GT(shot.Count({0, kMargin, kWidth, BandBottom(23)}, TestSkin::kFontColour), 0) << "the text in the skin";
+    // A part uncovered away from the corner is painted as the whole was.
+    const RECT part = {17, 9, 61, 47};
+    InvalidateRect(panel.m_control.m_hWnd, &part, FALSE);
+    panel.m_control.UpdateWindow();
+    Canvas again(panel.m_control, false);
+    int differ = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) differ += again.At(x, y) != shot.At(x, y);
+    EXPECT_EQ(0, differ) << "pixels that a partial repaint changed";
 
     const int left = GdiObjectsLeftBy(
         [&] {
