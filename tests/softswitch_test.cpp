@@ -8,6 +8,7 @@
 #include "adapter_base.h"
 #include "adapter_factory_base.h"
 #include "switch_frame.h"
+#include "loopback.h"
 #include "switch_socket.h"
 #include "switch_manager.h"
 
@@ -172,15 +173,10 @@ class FakeServer {
 public:
     FakeServer()
     {
-        m_listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        int size = sizeof address;
-        getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size);
+        USHORT port = 0;
+        m_listener = BoundLoopback(&port);
         listen(m_listener, 1);
-        m_address = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+        m_address = "127.0.0.1:" + std::to_string(port);
     }
     ~FakeServer()
     {

@@ -6,6 +6,7 @@
 
 #include "browser/web_browser2.h"
 #include "guarded_heap.h"
+#include "loopback.h"
 #include "wide_text.h"
 
 #include <gtest/gtest.h>
@@ -14,22 +15,6 @@
 #include <vector>
 
 namespace {
-
-// A socket bound to a free loopback port.
-SOCKET BoundLoopback(USHORT* port)
-{
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-    SOCKET bound = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    int length = sizeof address;
-    getsockname(bound, reinterpret_cast<sockaddr*>(&address), &length);
-    *port = ntohs(address.sin_port);
-    return bound;
-}
 
 // A port nothing listens on: bound once, then closed.
 USHORT RefusingPort()
