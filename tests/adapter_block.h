@@ -3,8 +3,16 @@
 #include "plugin/sms_service_wnd.h"
 #include "transport/sms_adapter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+
+// A service text written with '|' for the transport's field separator.
+inline std::string Fields(std::string text)
+{
+    std::replace(text.begin(), text.end(), '|', '\x02');
+    return text;
+}
 
 // The block an adapter posts: the transport's two bytes, the text and its NUL,
 // in a copy that the service window frees; `size` gets the block's length.

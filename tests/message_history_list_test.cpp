@@ -1,216 +1,145 @@
-// The history list: which messages it lists and in what order, the header
-// of each kind, the height and the look of an entry, and what it frees.
-#include "history_fixture.h"
-#include "pixel_snapshot.h"
+// The history popup over a store in a fresh directory, under an owner of the
+// test's own: which messages it lists, their headers, the entry a
+// double-click hands on, the edges a user drags, and what refills keep.
+#include "record_maker.h"
+#include "controls/message_history_popup.h"
 #include "process_resources.h"
+#include "res/resource.h"
+#include "store/message_store.h"
+#include "temp_dir.h"
 
-#include <cstring>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Records every text that the popup hands over.
+class CRecordingOwner : public CWnd {
+public:
+    LRESULT OnInsertText(WPARAM, LPARAM lParam)
+    {
+        texts.push_back(reinterpret_cast<const char*>(lParam));
+        return 0;
+    }
+    std::vector<std::string> texts;
+    DECLARE_MESSAGE_MAP()
+};
+
+class HistoryPopupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        AccountDataDir = m_dir.Path().c_str();
+        CurrentAccountId = "10001";
+        ASSERT_TRUE(owner.CreateEx(0, nullptr, "owner", WS_POPUP | WS_VISIBLE, RECT{100, 100, 500, 300}, nullptr, 0));
+        ASSERT_TRUE(popup.Create(IDD_HISTORY_POPUP, &owner));
+        list = popup.m_list.m_hWnd;
+    }
+    void TearDown() override
+    {
+        popup.DestroyWindow();
+        owner.DestroyWindow();
+        AccountDataDir.Empty();
+        CurrentAccountId.Empty();
+    }
+    static void Store(BYTE kind, const char* time, const char* text, const char* peer = "10002")
+    {
+        CSmsRecord record = Record(kind, peer, time, text);
+        ASSERT_TRUE(CMessageStore::AddHistory(record)) << text;
+    }
+    void Fill(const char* peer = "10002") { popup.FillHistory(peer, "张三", "10001"); }
+    int Count() const { return static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0)); }
+    std::string HeaderAt(int index) const
+    {
+        const CSmsRecord* record = popup.m_list.GetRecord(index);
+        return record ? std::string(HistoryHeader(*record)) + "|" + (const char*)record->text : "<no record>";
+    }
+    // The user's double-click as the list box tells its dialog.
+    void DoubleClick(int index)
+    {
+        SendMessageA(list, LB_SETCURSEL, index, 0);
+        SendMessageA(popup.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_HISTORY_LIST, LBN_DBLCLK),
+                     reinterpret_cast<LPARAM>(list));
+    }
+
+    TempDir m_dir;
+    CRecordingOwner owner;
+    CMessageHistoryPopup popup;
+    HWND list = nullptr;
+};
+
+} // namespace
 
 BEGIN_MESSAGE_MAP(CRecordingOwner, CWnd)
 ON_MESSAGE(WM_SMS_INSERTTEXT, OnInsertText)
 END_MESSAGE_MAP()
 
-namespace {
-
-using HistoryListTest = HistoryPopupFixture;
-
-// The list box's painting, as the screen would show it.
-struct ListPicture : Canvas {
-    explicit ListPicture(HWND list) : Canvas(Width(list), Height(list), RGB(0, 0, 0))
-    {
-        SendMessageA(list, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(Dc()), PRF_CLIENT);
-    }
-    static int Width(HWND list)
-    {
-        RECT r;
-        GetClientRect(list, &r);
-        return r.right;
-    }
-    static int Height(HWND list)
-    {
-        RECT r;
-        GetClientRect(list, &r);
-        return r.bottom;
-    }
-    // Pixels of exactly `colour` in the band [top, bottom) from column `left` on.
-    int Count(COLORREF colour, int top, int bottom, int left = 0) const
-    {
-        return Canvas::Count({left, top, Canvas::Width(), bottom < Canvas::Height() ? bottom : Canvas::Height()},
-                             colour);
-    }
-};
-
-int FreshDcAscent(HWND window)
+TEST_F(HistoryPopupTest, TheContactsNewestHundredComeFirstEachUnderItsHeader)
 {
-    HDC dc = GetDC(window);
-    TEXTMETRICA metrics = {};
-    GetTextMetricsA(dc, &metrics);
-    ReleaseDC(window, dc);
-    return metrics.tmAscent;
-}
-
-RECT ItemRect(HWND list, int index)
-{
-    RECT rect = {};
-    SendMessageA(list, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&rect));
-    return rect;
-}
-
-} // namespace
-
-TEST_F(HistoryListTest, TheContactsNewestHundredComeFirst)
-{
-    Store(CSmsRecord::KIND_SENT, "10002", "2026-12-05 10:00:00", "first");
-    Store(CSmsRecord::KIND_RECEIVED, "10002", "2026-12-05 10:01:00", "second");
-    Store(CSmsRecord::KIND_RECEIVED, "10003", "2026-12-05 10:01:30", "someone else");
+    Store(CSmsRecord::KIND_SENT, "2026-12-05 10:00:00", "a");
+    Store(CSmsRecord::KIND_SCHEDULED, "2026-12-24 20:30", "b");
+    Store(CSmsRecord::KIND_RECEIVED, "2026-12-05 10:02:00", "c");
+    Store(CSmsRecord::KIND_RECEIVED, "2026-12-05 10:02:30", "someone else", "10003");
+    Store(CSmsRecord::KIND_UNDELIVERED, "2026-12-05 10:03:00", "d");
+    Store(7, "", "e");
     Fill();
-    ASSERT_EQ(2, Count());
-    EXPECT_EQ("second", TextAt(0));
-    EXPECT_EQ("first", TextAt(1));
-    for (int n = 0; n < 150; ++n) Store(CSmsRecord::KIND_SENT, "10002", "t", std::to_string(n).c_str());
+    EXPECT_EQ((std::vector<std::string>{"系统 ()|e", "系统 (2026-12-05 10:03:00)|d", "张三 (2026-12-05 10:02:00)|c",
+                                        "10001 [定时发送]  (2026-12-24 20:30)|b", "10001 (2026-12-05 10:00:00)|a"}),
+              (std::vector<std::string>{HeaderAt(0), HeaderAt(1), HeaderAt(2), HeaderAt(3), HeaderAt(4)}));
+    EXPECT_EQ(5, Count());
+    for (int n = 0; n < 150; ++n) Store(CSmsRecord::KIND_SENT, "t", std::to_string(n).c_str());
     Fill();
     ASSERT_EQ(100, Count());
-    EXPECT_EQ("149", TextAt(0));
-    EXPECT_EQ("50", TextAt(99));
+    EXPECT_EQ("10001 (t)|149", HeaderAt(0));
+    EXPECT_EQ("10001 (t)|50", HeaderAt(99));
     Fill("10009");
     EXPECT_EQ(0, Count()) << "a fill replaces what was there";
 }
 
-TEST_F(HistoryListTest, HeaderNamesWhoWroteAndWhen)
+TEST_F(HistoryPopupTest, DoubleClickHandsTheEntrysTextOnUnlessItIsTheOnlyOne)
 {
-    Store(CSmsRecord::KIND_SENT, "10002", "2026-12-05 10:00:00", "a");
-    Store(CSmsRecord::KIND_SCHEDULED, "10002", "2026-12-24 20:30", "b");
-    Store(CSmsRecord::KIND_RECEIVED, "10002", "2026-12-05 10:02:00", "c");
-    Store(CSmsRecord::KIND_UNDELIVERED, "10002", "2026-12-05 10:03:00", "d");
-    Store(7, "10002", "", "e");
+    Store(CSmsRecord::KIND_SENT, "t", "alone");
     Fill();
-    ASSERT_EQ(5, Count());
-    const char* expected[] = {
-        "系统 ()",
-        "系统 (2026-12-05 10:03:00)",
-        "张三 (2026-12-05 10:02:00)",
-        "10001 [定时发送]  (2026-12-24 20:30)",
-        "10001 (2026-12-05 10:00:00)",
-    };
-    for (int index = 0; index < 5; ++index) {
-        const CSmsRecord* record = popup.m_list.GetRecord(index);
-        ASSERT_NE(nullptr, record);
-        EXPECT_EQ(expected[index], std::string(HistoryHeader(*record))) << index;
+    DoubleClick(0);
+    EXPECT_TRUE(owner.texts.empty()) << "a single entry is not handed on";
+    Store(CSmsRecord::KIND_SENT, "t", "newer");
+    Fill();
+    DoubleClick(-1);
+    EXPECT_TRUE(owner.texts.empty()) << "no selection, nothing handed on";
+    DoubleClick(1);
+    EXPECT_EQ(std::vector<std::string>{"alone"}, owner.texts);
+}
+
+TEST_F(HistoryPopupTest, DraggingAnyEdgeButTheBottomSnapsBackUnderTheOwner)
+{
+    RECT parent;
+    GetWindowRect(owner.m_hWnd, &parent);
+    for (WPARAM edge : {WMSZ_LEFT, WMSZ_TOP, WMSZ_TOPRIGHT, WMSZ_BOTTOMLEFT, WMSZ_BOTTOM}) {
+        RECT proposed = {7, 8, 90, 345};
+        SendMessageA(popup.m_hWnd, WM_SIZING, edge, reinterpret_cast<LPARAM>(&proposed));
+        const RECT expected =
+            edge == WMSZ_BOTTOM ? RECT{7, 8, 90, 345} : RECT{parent.left, parent.bottom, parent.right, 345};
+        EXPECT_TRUE(EqualRect(&expected, &proposed)) << "edge " << edge << ": " << proposed.left << "," << proposed.top
+                                                     << "," << proposed.right << "," << proposed.bottom;
     }
 }
 
-TEST_F(HistoryListTest, ItemHeightIsAscentsOfHeaderAndLinesPlusSpacing)
+TEST_F(HistoryPopupTest, RefillsFreeTheRecordsAndHoldNoGdiObjects)
 {
-    const struct {
-        const char* text;
-        int lines;
-    } cases[] = {
-        {"one line", 1},        {"", 1},
-        {"a\r\nb", 2},          {"ends in a break\r\n", 2},
-        {"a\r\n\r\nc\r\nd", 4}, {"lone\ncarriage\rreturns", 1},
-    };
-    // Stored oldest first so that the list shows them in the table's order.
-    for (int n = static_cast<int>(std::size(cases)) - 1; n >= 0; --n)
-        Store(CSmsRecord::KIND_SENT, "10002", "t", cases[n].text);
-    Fill();
-    const int ascent = FreshDcAscent(list);
-    ASSERT_GT(ascent, 0);
-    ASSERT_EQ(static_cast<int>(std::size(cases)), Count());
-    for (int index = 0; index < Count(); ++index)
-        EXPECT_EQ(ascent * (1 + cases[index].lines) + 5, SendMessageA(list, LB_GETITEMHEIGHT, index, 0))
-            << "ascent " << ascent << ", text \"" << cases[index].text << "\"";
-}
-
-// Selected with the focus: highlight, a yellow header, white text; selected
-// without the focus or not selected: window colour, blue header, black text.
-TEST_F(HistoryListTest, SelectedEntryWithTheFocusIsDrawnHighlighted)
-{
-    Store(CSmsRecord::KIND_RECEIVED, "10002", "2026-12-05 10:00:00", "older text");
-    Store(CSmsRecord::KIND_RECEIVED, "10002", "2026-12-05 10:01:00", "newer text\r\nsecond line");
-    Fill();
-    popup.ShowWindow(SW_SHOW);
-    SendMessageA(list, LB_SETCURSEL, 0, 0);
-    SetFocus(list);
-    ASSERT_EQ(list, GetFocus());
-
-    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
-    const COLORREF window = GetSysColor(COLOR_WINDOW);
-    const int ascent = FreshDcAscent(list);
-    const RECT selected = ItemRect(list, 0);
-    const RECT other = ItemRect(list, 1);
-    {
-        ListPicture picture(list);
-        EXPECT_EQ(highlight, picture.At(2, selected.top + 1)) << "left of the header";
-        EXPECT_EQ(highlight, picture.At(selected.right - 2, selected.bottom - 2));
-        EXPECT_GT(picture.Count(RGB(255, 255, 0), selected.top, selected.top + ascent, 10), 0) << "yellow header";
-        EXPECT_EQ(0, picture.Count(RGB(0, 0, 255), selected.top, selected.bottom)) << "no blue in the selection";
-        EXPECT_GT(picture.Count(RGB(255, 255, 255), selected.top + ascent, selected.bottom, 20), 0) << "white text";
-        EXPECT_EQ(0, picture.Count(RGB(255, 255, 255), selected.top, selected.bottom, 0) -
-                         picture.Count(RGB(255, 255, 255), selected.top, selected.bottom, 20))
-            << "text starts 20 pixels in";
-
-        EXPECT_EQ(window, picture.At(2, other.top + 1));
-        EXPECT_GT(picture.Count(RGB(0, 0, 255), other.top, other.top + ascent, 10), 0) << "blue header";
-        EXPECT_GT(picture.Count(RGB(0, 0, 0), other.top + ascent, other.bottom, 20), 0) << "black text";
-        EXPECT_EQ(0, picture.Count(RGB(255, 255, 0), other.top, other.bottom));
-    }
-
-    SetFocus(owner.m_hWnd);
-    ASSERT_EQ(0, SendMessageA(list, LB_GETCURSEL, 0, 0)) << "still selected";
-    ListPicture unfocused(list);
-    EXPECT_EQ(window, unfocused.At(2, selected.top + 1)) << "no highlight without the focus";
-    EXPECT_GT(unfocused.Count(RGB(0, 0, 255), selected.top, selected.top + ascent, 10), 0);
-    EXPECT_EQ(0, unfocused.Count(RGB(255, 255, 0), selected.top, selected.bottom));
-}
-
-TEST_F(HistoryListTest, RefillsFreeTheRecordsAndHoldNoGdiObjects)
-{
-    for (int n = 0; n < 10; ++n) Store(CSmsRecord::KIND_RECEIVED, "10002", "2026-12-05 10:00:00", "some text\r\nmore");
+    for (int n = 0; n < 10; ++n) Store(CSmsRecord::KIND_RECEIVED, "2026-12-05 10:00:00", "some text\r\nmore");
     popup.ShowWindow(SW_SHOW);
     // The first fill and paint make what the process keeps for good.
     Fill();
     UpdateWindow(list);
     const size_t heapBefore = HeapBytesInUse();
     const int gdiBefore = CountGdiObjects();
-    for (int round = 0; round < 1000; ++round) {
+    for (int round = 0; round < 300; ++round) {
         Fill();
         UpdateWindow(list);
     }
     EXPECT_EQ(10, Count());
-    EXPECT_EQ(heapBefore, HeapBytesInUse()) << "bytes in use before and after 1,000 fills";
-    EXPECT_EQ(gdiBefore, CountGdiObjects()) << "GDI objects before and after 1,000 fills";
-}
-
-TEST(HistoryListLifetimeTest, DestroyingThePopupFreesTheRecords)
-{
-    TempDir dir;
-    AccountDataDir = dir.Path().c_str();
-    CurrentAccountId = "10001";
-    for (int n = 0; n < 20; ++n) {
-        CSmsRecord record;
-        record.kind = CSmsRecord::KIND_SENT;
-        record.peer = "10002";
-        record.text = "a message that is long enough to show in the heap";
-        ASSERT_TRUE(CMessageStore::AddHistory(record));
-    }
-    CRecordingOwner owner;
-    ASSERT_TRUE(owner.CreateEx(0, nullptr, "owner", WS_POPUP, RECT{0, 0, 200, 100}, nullptr, 0));
-    auto cycle = [&](bool deleteWithWindowOpen) {
-        CMessageHistoryPopup* popup = new CMessageHistoryPopup;
-        ASSERT_TRUE(popup->Create(IDD_HISTORY_POPUP, &owner));
-        popup->FillHistory("10002", "c", "o");
-        ASSERT_EQ(20, popup->m_list.GetCount());
-        if (!deleteWithWindowOpen) popup->DestroyWindow();
-        delete popup;
-    };
-    cycle(false);
-    cycle(true);
-    const size_t before = HeapBytesInUse();
-    cycle(false);
-    EXPECT_EQ(before, HeapBytesInUse()) << "window destroyed, then the object deleted";
-    cycle(true);
-    EXPECT_EQ(before, HeapBytesInUse()) << "object deleted with its window open";
-    owner.DestroyWindow();
-    AccountDataDir.Empty();
-    CurrentAccountId.Empty();
+    EXPECT_EQ(heapBefore, HeapBytesInUse()) << "bytes in use before and after 300 fills";
+    EXPECT_EQ(gdiBefore, CountGdiObjects()) << "GDI objects before and after 300 fills";
 }

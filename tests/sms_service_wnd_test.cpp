@@ -1,10 +1,10 @@
 // The service window: its start-up on the init timer, what it does with the
 // blocks that adapters post, the order dialog it opens, and the checks before
-// a send dialog. Driven with the window messages that timers and adapters
+// a send dialog. Driven with the messages that timers, adapters and a user
 // produce; read back from windows, message boxes and the store.
+#include "dialog_input.h"
 #include "adapter_block.h"
 #include "message_box_hook.h"
-#include "probe_adapter.h"
 #include "plugin/sms_service_wnd.h"
 #include "plugin/sms_util_plugin.h"
 #include "dialogs/window_registry.h"
@@ -17,16 +17,7 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
-
-// The browser's first line: the address it was told to go to; the page, or
-// why there is none, follows on the lines below.
-std::string AddressShown(HWND browser)
-{
-    const std::string text = WindowText(browser);
-    return text.substr(0, text.find("\r\n"));
-}
 
 class ServiceTest : public PluginFixture<CSmsUtilPlugin> {
 protected:
@@ -42,27 +33,25 @@ protected:
     {
         for (int i = 0; i < count; ++i) g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_INIT);
     }
-    void Receive(const std::string& text) { ReceiveBlock(text); }
-    void Answer(const char* code = "1") { Receive(std::string("1\x02x\x02http://h/order\x02") + code + "\x02" "138"); }
-    // The switch reports the adapter's call as answered.
-    void Connect() { ConnectLastAdapter(); }
-    // The start-up's times of its calls and queries.
+    void Answer() { ReceiveBlock(Fields("1|x|http://h/order|1|138")); }
     std::vector<unsigned> CallTimes()
     {
         std::vector<unsigned> times;
         for (const AdapterCall& call : g_adapters.calls) times.push_back(call.at);
         return times;
     }
-    std::vector<unsigned> QueryTimes()
-    {
-        std::vector<unsigned> times;
-        for (const AdapterData& data : g_adapters.data) times.push_back(data.at);
-        return times;
-    }
 
     COrderDlg* OrderDialog() { return static_cast<COrderDlg*>(FindRegisteredWindow("smsutil_order")); }
     std::string OrderStatus() { return WindowText(OrderDialog()->m_status); }
 };
+
+RECT ChildRect(HWND dialog, HWND child)
+{
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
 
 } // namespace
 
@@ -93,9 +82,11 @@ TEST_F(ServiceTest, ConnectedAt1200QueriesEverySecondUntilSix)
 {
     LogIn();
     Tick(12);
-    Connect();
+    ConnectLastAdapter();
     Tick(47);
-    EXPECT_EQ((std::vector<unsigned>{2000, 3000, 4000, 5000}), QueryTimes());
+    std::vector<unsigned> queries;
+    for (const AdapterData& data : g_adapters.data) queries.push_back(data.at);
+    EXPECT_EQ((std::vector<unsigned>{2000, 3000, 4000, 5000}), queries);
     EXPECT_EQ(std::string("1", 2), g_adapters.data.at(0).bytes) << "the text 1 and its NUL";
     EXPECT_EQ((std::vector<unsigned>{0, 500, 1000}), CallTimes());
     g_wndService.OpenOrderDialog();
@@ -104,59 +95,36 @@ TEST_F(ServiceTest, ConnectedAt1200QueriesEverySecondUntilSix)
     EXPECT_EQ("初始化服务超时，请您尝试重试。", OrderStatus());
 }
 
-TEST_F(ServiceTest, StartServiceWhileStartingOrReadyChangesNothing)
+// The answer's code decides; the level the host gives the user picks the
+// order page's option.
+TEST_F(ServiceTest, StartUpAnswersAcceptCodesOneToThreeAndTheOrderPageShowsTheLevelsOption)
 {
-    LogIn();
-    g_wndService.OpenOrderDialog();
-    Tick(3);
-    // A state the start-up would overwrite if it began again.
-    OrderDialog()->SetServiceState(COrderDlg::STATE_TIMEOUT);
-    EXPECT_EQ(0, g_wndService.StartService());
-    EXPECT_EQ(1u, g_adapters.calls.size()) << "no second call";
-    EXPECT_EQ(300u, g_wndService.GetInitElapsed()) << "the running timer was not restarted";
-    EXPECT_EQ("初始化服务超时，请您尝试重试。", OrderStatus()) << "no order-state change";
-
-    Connect();
-    Answer();
-    ASSERT_TRUE(g_wndService.IsReady());
-    OrderDialog()->SetServiceState(COrderDlg::STATE_TIMEOUT);
-    EXPECT_EQ(0, g_wndService.StartService());
-    EXPECT_FALSE(g_wndService.IsStarting()) << "no timer";
-    EXPECT_EQ(1u, g_adapters.calls.size());
-    EXPECT_EQ(1, g_adapters.made);
-    EXPECT_EQ("初始化服务超时，请您尝试重试。", OrderStatus());
-}
-
-TEST_F(ServiceTest, AcceptedAnswerMakesTheServiceReadyAndTheDialogNavigates)
-{
-    host.myLevel = 2;
-    LogIn();
-    g_wndService.OpenOrderDialog();
-    Connect();
-    Tick(10);
-    Receive("1\x02x\x02http://127.0.0.1:20062/order\x02" "2\x02" "13800000001");
-    EXPECT_TRUE(g_wndService.IsReady());
-    EXPECT_FALSE(g_wndService.IsStarting());
-    EXPECT_STREQ("13800000001", g_wndService.GetRegisterPhone());
-    EXPECT_TRUE(OrderDialog()->m_browser.IsWindowVisible());
-    EXPECT_FALSE(OrderDialog()->m_status.IsWindowVisible());
-    EXPECT_EQ("http://127.0.0.1:20062/order?option=add&registerPhone=13800000001&service=1001"
-              "&user_id=10001&session_id=session-1",
-              AddressShown(OrderDialog()->m_browser));
-}
-
-TEST_F(ServiceTest, RejectedAnswersFailTheStartUp)
-{
-    for (const char* code : {"4", "x", "", "0"}) {
-        SCOPED_TRACE(code);
+    const struct {
+        const char* code;
+        int level;
+        const char* option; // null: refused
+    } cases[] = {{"1", 2, "add"},    {"3", 3, "display"}, {" +3x", 0, "bind"}, {"4", 2, nullptr},
+                 {"-1", 2, nullptr}, {"x", 2, nullptr},   {"", 2, nullptr}};
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.code);
+        host.myLevel = each.level;
         LogIn();
         g_wndService.OpenOrderDialog();
-        Connect();
-        Answer(code);
-        EXPECT_FALSE(g_wndService.IsReady());
+        ConnectLastAdapter();
+        Tick(10);
+        ReceiveBlock(Fields(std::string("1|x|http://127.0.0.1:20062/order|") + each.code + "|138|01"));
+        EXPECT_EQ(each.option != nullptr, g_wndService.IsReady());
         EXPECT_FALSE(g_wndService.IsStarting());
-        EXPECT_EQ("初始化服务失败，请您尝试重试。", OrderStatus());
-        EXPECT_TRUE(OrderDialog()->m_retry.IsWindowVisible());
+        EXPECT_EQ(each.option != nullptr, OrderDialog()->m_browser.IsWindowVisible());
+        EXPECT_EQ(each.option == nullptr, OrderDialog()->m_retry.IsWindowVisible());
+        if (!each.option) EXPECT_EQ("初始化服务失败，请您尝试重试。", OrderStatus());
+        // The browser's first line is the address it was told to go to.
+        const std::string shown = WindowText(OrderDialog()->m_browser);
+        if (each.option)
+            EXPECT_EQ(Fields(std::string("http://127.0.0.1:20062/order?option=") + each.option +
+                             "&registerPhone=138|01"
+                             "&service=1001&user_id=10001&session_id=session-1"),
+                      shown.substr(0, shown.find("\r\n")));
         host.Send(plugin, IXA_MESSAGE_OFFLINE);
     }
 }
@@ -166,7 +134,7 @@ TEST_F(ServiceTest, AnswerAfterTheTimeOutIsDropped)
     LogIn();
     Tick(30);
     ASSERT_FALSE(g_wndService.IsStarting());
-    Connect();
+    ConnectLastAdapter();
     Answer();
     EXPECT_FALSE(g_wndService.IsReady());
     EXPECT_STREQ("", g_wndService.GetServiceUrl());
@@ -184,23 +152,10 @@ TEST_F(ServiceTest, LogoutDuringStartUpDropsAdapterAndOrderDialog)
     EXPECT_FALSE(g_wndService.IsStarting()) << "the next tick finds the plugin offline";
 }
 
-TEST_F(ServiceTest, NoAdapterFailsTheStartUpUntilARetry)
-{
-    g_probeFactory.failNext = true;
-    LogIn();
-    EXPECT_FALSE(g_wndService.IsStarting());
-    g_wndService.OpenOrderDialog();
-    EXPECT_EQ("初始化服务失败，请您尝试重试。", OrderStatus()) << "online, not ready, not starting";
-    g_probeFactory.failNext = false;
-    SendMessageA(OrderDialog()->m_retry.m_hWnd, BM_CLICK, 0, 0);
-    EXPECT_TRUE(g_wndService.IsStarting()) << "the retry started it again";
-    EXPECT_EQ("正在初始化服务，请稍候...", OrderStatus());
-}
-
 TEST_F(ServiceTest, ReadyServiceWhoseLinkWentDownStartsAgainOnRetry)
 {
     LogIn();
-    Connect();
+    ConnectLastAdapter();
     Answer();
     ASSERT_TRUE(g_wndService.IsReady());
     // The switch lost its connection to the server, and the call with it.
@@ -210,7 +165,7 @@ TEST_F(ServiceTest, ReadyServiceWhoseLinkWentDownStartsAgainOnRetry)
     EXPECT_EQ("初始化服务失败，请您尝试重试。", OrderStatus());
     SendMessageA(OrderDialog()->m_retry.m_hWnd, BM_CLICK, 0, 0);
     EXPECT_EQ((std::vector<unsigned>{0, 0}), CallTimes()) << "the same adapter calls again";
-    Connect();
+    ConnectLastAdapter();
     Tick(10);
     Answer();
     EXPECT_TRUE(g_wndService.IsReady());
@@ -218,13 +173,36 @@ TEST_F(ServiceTest, ReadyServiceWhoseLinkWentDownStartsAgainOnRetry)
     EXPECT_EQ(1, g_adapters.made);
 }
 
-TEST_F(ServiceTest, OrderDialogOfflineSaysSo)
+TEST_F(ServiceTest, OrderDialogOfflineSaysSoKeepsItsLayoutAndClosesOnEscape)
 {
     g_wndService.OpenOrderDialog();
     ASSERT_NE(nullptr, OrderDialog());
+    const HWND window = OrderDialog()->m_hWnd;
     EXPECT_EQ("抱歉，您必须登陆或上线后才能使用此服务！", OrderStatus());
     EXPECT_FALSE(OrderDialog()->m_retry.IsWindowVisible());
-    EXPECT_EQ("短信服务", WindowText(OrderDialog()->m_hWnd));
+    EXPECT_EQ("短信服务", WindowText(window));
+
+    // Larger: the browser keeps filling the dialog, the retry stays centred.
+    RECT client1, client2;
+    GetClientRect(window, &client1);
+    const RECT browser1 = ChildRect(window, OrderDialog()->m_browser.m_hWnd);
+    const RECT retry1 = ChildRect(window, OrderDialog()->m_retry.m_hWnd);
+    SetWindowPos(window, nullptr, 0, 0, 800, 601, SWP_NOMOVE | SWP_NOZORDER);
+    GetClientRect(window, &client2);
+    const RECT browser2 = ChildRect(window, OrderDialog()->m_browser.m_hWnd);
+    const RECT retry2 = ChildRect(window, OrderDialog()->m_retry.m_hWnd);
+    EXPECT_EQ(browser1.left, browser2.left);
+    EXPECT_EQ(client1.right - browser1.right, client2.right - browser2.right);
+    EXPECT_EQ(client1.bottom - browser1.bottom, client2.bottom - browser2.bottom);
+    EXPECT_EQ(retry1.right - retry1.left, retry2.right - retry2.left) << "the button keeps its size";
+    EXPECT_EQ(retry1.left - client1.right / 2, retry2.left - client2.right / 2) << "horizontally centred";
+    EXPECT_EQ(retry1.top - client1.bottom / 2, retry2.top - client2.bottom / 2) << "vertically centred";
+
+    PressDialogKey(window, VK_RETURN);
+    EXPECT_TRUE(IsWindow(window));
+    PressDialogKey(window, VK_ESCAPE);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(nullptr, OrderDialog()) << "unregistered and deleted";
 }
 
 // ---------------------------------------------------------------- received blocks
@@ -232,29 +210,23 @@ TEST_F(ServiceTest, OrderDialogOfflineSaysSo)
 TEST_F(ServiceTest, MessagesBehindAnOpenDialogWaitInTheQueueAndThePollRunsWhileTheyDo)
 {
     LogIn();
-    Receive("4\x02x\x02" "10002\x02" "first");
+    ReceiveBlock(Fields("4|x|10002|first"));
     ASSERT_NE(nullptr, FindRegisteredWindow("r10002")) << "the first message is shown";
     EXPECT_FALSE(CMessageStore::HasUnread("10002"));
     g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_POLL);
     EXPECT_FALSE(g_wndService.IsPolling()) << "nothing waits";
-    Receive("4\x02x\x02" "10002\x02hello\x02world");
+    ReceiveBlock(Fields("4|x|10002|hello|world"));
     EXPECT_TRUE(g_wndService.IsPolling());
-    Receive("6\x02x\x02" "10009\x02" "busy");
-    Receive("6\x02x\x02" "10009\x02" "again");
     CSmsRecord record;
     int more = 0;
     ASSERT_TRUE(CMessageStore::TakeNextUnread("10002", record, more));
-    EXPECT_EQ(CSmsRecord::KIND_RECEIVED, record.kind);
-    EXPECT_STREQ("hello\x02world", record.text);
-    ASSERT_TRUE(CMessageStore::TakeNextUnread("10009", record, more));
-    EXPECT_EQ(CSmsRecord::KIND_UNDELIVERED, record.kind);
-    EXPECT_STREQ("抱歉，您给联系人 [10009] 的消息无法发出。错误原因：again。", record.text);
+    EXPECT_STREQ(Fields("hello|world").c_str(), record.text) << "the text's own separators are kept";
 }
 
 TEST_F(ServiceTest, ShortAndMalformedBlocksQueueNothing)
 {
     LogIn();
-    const std::string message = "4\x02x\x02" "10002\x02no";
+    const std::string message = Fields("4|x|10002|no");
     for (int size : {0, 1, 2}) {
         // The bytes beyond the block's size would read as a message.
         const std::string bytes = "4" + std::string(1, '\0') + message + '\0';
@@ -263,7 +235,7 @@ TEST_F(ServiceTest, ShortAndMalformedBlocksQueueNothing)
         g_wndService.SendMessage(WM_SMSDATA, size, reinterpret_cast<LPARAM>(copy));
     }
     g_wndService.SendMessage(WM_SMSDATA, 10, 0);
-    Receive("41\x02x\x02" "10002\x02no");
+    ReceiveBlock(Fields("41|x|10002|no"));
     EXPECT_FALSE(CMessageStore::HasUnread("10002"));
     EXPECT_FALSE(CMessageStore::HasUnread("4"));
     EXPECT_FALSE(CMessageStore::HasUnread(""));
@@ -275,7 +247,7 @@ TEST_F(ServiceTest, OfflineMessagesWaitForTheLoggedInAccount)
 {
     host.Send(plugin, IXA_MESSAGE_ACCOUNT); // the account, no session: offline
     ASSERT_FALSE(plugin->IsOnline());
-    Receive("4\x02x\x02" "10002\x02while away");
+    ReceiveBlock(Fields("4|x|10002|while away"));
     EXPECT_TRUE(CMessageStore::HasUnread("10002"));
     EXPECT_FALSE(g_wndService.IsPolling());
     host.Send(plugin, IXA_MESSAGE_SESSION);
@@ -307,13 +279,9 @@ TEST_F(ServiceTest, SendDialogChecksTheServiceLevelsWithTheirMessageBoxes)
         const std::vector<int>* buttons;
         LPCSTR icon;
     } cases[] = {
-        {0, 10002, noService, &yesNo, IDI_QUESTION},
-        {1, 10002, noService, &yesNo, IDI_QUESTION},
-        {-1, 10002, noService, &yesNo, IDI_QUESTION},
-        {2, 10004, stranger, &ok, IDI_HAND},
-        {3, 10003, contactLacks, &ok, IDI_HAND},
-        {2, 10005, contactLacks, &ok, IDI_HAND},
-        {2, 77777, contactLacks, &ok, IDI_HAND},
+        {0, 10002, noService, &yesNo, IDI_QUESTION}, {-1, 10002, noService, &yesNo, IDI_QUESTION},
+        {2, 10004, stranger, &ok, IDI_HAND},         {3, 10003, contactLacks, &ok, IDI_HAND},
+        {2, 10005, contactLacks, &ok, IDI_HAND},     {2, 77777, contactLacks, &ok, IDI_HAND},
         {3, 10002, nullptr, nullptr, nullptr},
     };
     for (const auto& each : cases) {
