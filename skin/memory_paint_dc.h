@@ -19,6 +19,7 @@ private:
     CDC m_paintDC; // the window's, from the paint start; not owned
     CWnd* m_pWnd;
     HGDIOBJ m_hPreviousBitmap = nullptr;
-    CBitmap m_bitmap; // as large as the part to paint
+    CBitmap m_bitmap; // as large as the part to paint, when the kept one is taken
+    int m_savedState = 0; // the kept picture's state before this paint
     PAINTSTRUCT m_paint = {};
 };
