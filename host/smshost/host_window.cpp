@@ -42,8 +42,8 @@ std::vector<std::string> DescribePluginWindows()
     return lines;
 }
 
-CHostWindow::CHostWindow(CHostApp& host, IxaPlugin& plugin, const DirectoryAccount& me, const AccountDirectory& directory)
-    : m_host(host), m_plugin(plugin), m_me(me), m_directory(directory)
+CHostWindow::CHostWindow(CHostApp& host, const DirectoryAccount& me, const AccountDirectory& directory)
+    : m_host(host), m_me(me), m_directory(directory)
 {
 }
 
@@ -61,6 +61,14 @@ bool CHostWindow::Create(int x, int y)
     m_window = CreateWindowExA(0, kClassName, caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, 300, 420,
                                nullptr, nullptr, windowClass.hInstance, this);
     return m_window != nullptr;
+}
+
+void CHostWindow::AddPlugin(IxaPlugin& plugin)
+{
+    m_plugin = &plugin;
+    HWND button = CreateWindowA("Button", m_host.PluginButtonCaption(), WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 8, 8,
+                                276, 26, m_window, reinterpret_cast<HMENU>(kPluginButtonId), nullptr, nullptr);
+    SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
 }
 
 LRESULT CALLBACK CHostWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -104,23 +112,21 @@ LRESULT CHostWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_CREATE: {
         HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-        HWND button = CreateWindowA("Button", m_host.PluginButtonCaption(), WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
-                                    8, 8, 276, 26, m_window, reinterpret_cast<HMENU>(kPluginButtonId), nullptr, nullptr);
         m_contacts = CreateWindowExA(WS_EX_CLIENTEDGE, "ListBox", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY,
                                      8, 42, 276, 330, m_window, reinterpret_cast<HMENU>(kContactListId), nullptr, nullptr);
-        SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         SendMessageA(m_contacts, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         FillContacts();
         return 0;
     }
     case WM_COMMAND:
-        if (LOWORD(wParam) == kPluginButtonId && HIWORD(wParam) == BN_CLICKED) {
-            m_plugin.OpenOrderPage();
+        if (m_plugin && LOWORD(wParam) == kPluginButtonId && HIWORD(wParam) == BN_CLICKED) {
+            m_plugin->OpenOrderPage();
             return 0;
         }
         if (LOWORD(wParam) == kContactListId && HIWORD(wParam) == LBN_DBLCLK) {
             const int index = static_cast<int>(SendMessageA(m_contacts, LB_GETCURSEL, 0, 0));
-            if (index >= 0 && index < static_cast<int>(m_numbers.size())) m_plugin.OpenSendDialog(m_numbers[index]);
+            if (m_plugin && index >= 0 && index < static_cast<int>(m_numbers.size()))
+                m_plugin->OpenSendDialog(m_numbers[index]);
             return 0;
         }
         break;

@@ -9,9 +9,12 @@
 
 class CHostWindow {
 public:
-    CHostWindow(CHostApp& host, IxaPlugin& plugin, const DirectoryAccount& me, const AccountDirectory& directory);
+    CHostWindow(CHostApp& host, const DirectoryAccount& me, const AccountDirectory& directory);
     // At (x, y) on the screen: two hosts on one desktop sit side by side.
+    // The window stands before any plugin loads, as the client's does.
     bool Create(int x, int y);
+    // The plugin's button, with the caption the plugin registered.
+    void AddPlugin(IxaPlugin& plugin);
     HWND Handle() const { return m_window; }
 
 private:
@@ -20,7 +23,7 @@ private:
     void FillContacts();
 
     CHostApp& m_host;
-    IxaPlugin& m_plugin;
+    IxaPlugin* m_plugin = nullptr;
     const DirectoryAccount& m_me;
     const AccountDirectory& m_directory;
     HWND m_window = nullptr;

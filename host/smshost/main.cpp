@@ -136,6 +136,11 @@ int main(int argc, char** argv)
 
     CHostApp host(directory, options.account, dataDir, options.language);
     IxaBase::SetIxaInstance(&host);
+    CHostWindow window(host, *account, directory);
+    if (!window.Create(options.x, options.y)) {
+        fprintf(stderr, "smshost: cannot create the main window\n");
+        return 1;
+    }
     LARGE_INTEGER frequency, before, after;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&before);
@@ -149,11 +154,7 @@ int main(int argc, char** argv)
            plugin->GetPluginClassId(), (after.QuadPart - before.QuadPart) * 1000.0 / frequency.QuadPart);
     for (const std::string& line : host.Registration()) printf("smshost: %s\n", line.c_str());
 
-    CHostWindow window(host, *plugin, *account, directory);
-    if (!window.Create(options.x, options.y)) {
-        fprintf(stderr, "smshost: cannot create the main window\n");
-        return 1;
-    }
+    window.AddPlugin(*plugin);
 
     // The signalling module learns the account before anything is called.
     SwitchManager::getInstance()->SetLocalAccount(options.account);
