@@ -1,0 +1,270 @@
+// Skinned painting read back as pixels, with the skin of paint_test.skin: the
+// off-screen paint, the captionless frame dialog and the message panel.
+#include "pixel_snapshot.h"
+#include "process_resources.h"
+#include "skin/memory_paint_dc.h"
+#include "skin/skin_frame_dialog.h"
+#include "skin/skin_provider.h"
+#include "skin/skin_static.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// The skin module reads its file on its first call, which comes after every
+// static object of the program is made.
+struct CTestSkinFile {
+    CTestSkinFile() { SetEnvironmentVariableA("SMSUTIL_SKIN_FILE", PAINT_TEST_SKIN_FILE); }
+} g_testSkinFile;
+
+// The colours of paint_test.skin.
+const COLORREF kClient = RGB(0x20, 0x80, 0xC0);
+const COLORREF kTop = RGB(0xC0, 0x20, 0x20);
+const COLORREF kLeft = RGB(0x20, 0xC0, 0x20);
+const COLORREF kRight = RGB(0xC0, 0xC0, 0x20);
+const COLORREF kBottom = RGB(0x80, 0x20, 0xC0);
+const COLORREF kWhiteBg = RGB(0xF0, 0xE0, 0xD0);
+const COLORREF kMsgBg = RGB(0x30, 0x50, 0x70);
+const COLORREF kFontColour = RGB(0xFF, 0xFF, 0x00);
+
+// Skin lookups on for every case, as the plugin's initialisation turns them on.
+class PaintTest : public testing::Test {
+protected:
+    void SetUp() override { CSkinProvider::Instance().SetUseSkin(1); }
+    void TearDown() override { CSkinProvider::Instance().SetUseSkin(0); }
+};
+
+// Fills its client area through the memory device context, and notes what
+// the screen showed while the memory picture was complete.
+class CFillWindow : public CWnd {
+public:
+    COLORREF m_colour = kTop;
+    COLORREF m_shownDuringPaint = CLR_INVALID;
+
+protected:
+    void OnPaint()
+    {
+        CMemoryPaintDC dc(this);
+        RECT client;
+        GetClientRect(&client);
+        HBRUSH brush = CreateSolidBrush(m_colour);
+        FillRect(dc.GetSafeHdc(), &client, brush);
+        DeleteObject(brush);
+        m_shownDuringPaint = Canvas(m_hWnd, false).At(client.right / 2, client.bottom / 2);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CFillWindow, CWnd)
+ON_WM_PAINT()
+END_MESSAGE_MAP()
+
+// Created and shown without activation, whose default handling repaints the
+// system's own frame; only the dialog's painting is under test here.
+class CTestFrameDialog : public CSkinFrameDialog {
+public:
+    CTestFrameDialog() : CSkinFrameDialog(920) {}
+    ~CTestFrameDialog() override
+    {
+        if (m_hWnd) DestroyWindow();
+    }
+    void ShowAt(int width, int height)
+    {
+        ::SetWindowPos(m_hWnd, HWND_TOP, 60, 60, width, height, SWP_SHOWWINDOW | SWP_NOACTIVATE);
+        ::UpdateWindow(m_hWnd);
+    }
+};
+
+// Every strip at its corners and the client area's corners.
+void ExpectStripsAndClient(HWND window)
+{
+    const Canvas shot(window, true);
+    RECT c, frame;
+    GetWindowRect(window, &frame);
+    GetClientRect(window, &c);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&c), 2);
+    OffsetRect(&c, -frame.left, -frame.top);
+    const int w = shot.Width(), h = shot.Height();
+    ASSERT_GT(c.top, 0) << "the template has a sizing border";
+    const struct {
+        const char* where;
+        int x, y;
+        COLORREF colour;
+    } probes[] = {
+        {"top-left corner", 0, 0, kTop},
+        {"top strip over the left strip", 0, c.top - 1, kTop},
+        {"top-right corner", w - 1, 0, kTop},
+        {"left strip top", 0, c.top, kLeft},
+        {"left strip inner bottom", c.left - 1, c.bottom - 1, kLeft},
+        {"right strip top", c.right, c.top, kRight},
+        {"right strip outer bottom", w - 1, c.bottom - 1, kRight},
+        {"bottom strip under the left strip", 0, c.bottom, kBottom},
+        {"bottom-right corner", w - 1, h - 1, kBottom},
+        {"client top-left", c.left, c.top, kClient},
+        {"client bottom-right", c.right - 1, c.bottom - 1, kClient},
+    };
+    for (const auto& probe : probes)
+        EXPECT_EQ(ColourText(probe.colour), ColourText(shot.At(probe.x, probe.y)))
+            << probe.where << " at " << probe.x << "," << probe.y << " of " << w << "x" << h;
+}
+
+const int kWidth = 200;
+const int kHeight = 80;
+const int kMargin = 2; // around the band
+
+// A panel in a popup of its own, as a dialog binds it to its static item.
+class CPanel {
+public:
+    CPanel(int band, const char* text)
+    {
+        m_parent = CreateWindowA("Static", "", WS_POPUP | WS_VISIBLE, 80, 80, kWidth + 20, kHeight + 20, nullptr,
+                                 nullptr, nullptr, nullptr);
+        m_control.SubclassWindow(CreateWindowA("Static", text, WS_CHILD | WS_VISIBLE | SS_LEFT, 10, 10, kWidth, kHeight,
+                                               m_parent, nullptr, nullptr, nullptr));
+        m_control.SetMessageAreaHeight(band, FALSE);
+        m_control.Invalidate(TRUE);
+        m_control.UpdateWindow();
+    }
+    ~CPanel() { DestroyWindow(m_parent); }
+    CSkinStatic m_control;
+
+private:
+    HWND m_parent;
+};
+
+// The band's bottom edge (exclusive) for a band height.
+int BandBottom(int band) { return band == -1 ? kHeight - kMargin : kMargin + band; }
+
+} // namespace
+
+TEST_F(PaintTest, OffScreenPictureReachesTheWholeClientAreaOnlyWhenThePaintEnds)
+{
+    CFillWindow window;
+    ASSERT_TRUE(window.CreateEx(0, nullptr, "paint", WS_POPUP | WS_VISIBLE, RECT{40, 40, 253, 137}, nullptr, 0));
+    window.UpdateWindow();
+    window.m_colour = kClient;
+    window.Invalidate(FALSE);
+    window.UpdateWindow();
+    EXPECT_EQ(ColourText(kTop), ColourText(window.m_shownDuringPaint)) << "shown before the paint ended";
+    const Canvas after(window, false);
+    EXPECT_EQ(213 * 97, after.Count(after.All(), kClient));
+    const int left = GdiObjectsLeftBy(
+        [&] {
+            window.Invalidate(FALSE);
+            window.UpdateWindow();
+        },
+        1000);
+    EXPECT_EQ(0, left) << "GDI objects left by 1,000 paints";
+}
+
+TEST_F(PaintTest, EachFrameElementLandsInItsStripAfterResizesAndActivationChanges)
+{
+    CTestFrameDialog dialog;
+    ASSERT_TRUE(dialog.Create(920));
+    RECT frame;
+    dialog.GetWindowRect(&frame);
+    dialog.ShowAt(frame.right - frame.left, frame.bottom - frame.top);
+    {
+        SCOPED_TRACE("as created");
+        ExpectStripsAndClient(dialog);
+    }
+    dialog.ShowAt(frame.right - frame.left + 97, frame.bottom - frame.top + 53);
+    for (BOOL active : {TRUE, FALSE}) {
+        SCOPED_TRACE(active ? "resized, activated" : "resized, deactivated");
+        dialog.SendMessage(WM_NCACTIVATE, active, 0);
+        ExpectStripsAndClient(dialog);
+    }
+    const int left = GdiObjectsLeftBy(
+        [&] { RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_UPDATENOW); }, 1000);
+    EXPECT_EQ(0, left) << "GDI objects left by 1,000 paints";
+}
+
+TEST_F(PaintTest, PanelBackgroundsFillTheControlAndTheBand)
+{
+    for (int band : {44, -1}) {
+        SCOPED_TRACE("band " + std::to_string(band));
+        CPanel panel(band, "");
+        Canvas shot(panel.m_control, false);
+        const RECT inner = {kMargin, kMargin, kWidth - kMargin, BandBottom(band)};
+        const int bandPixels = (inner.right - inner.left) * (inner.bottom - inner.top);
+        EXPECT_EQ(bandPixels, shot.Count(inner, kMsgBg));
+        EXPECT_EQ(kWidth * kHeight - bandPixels, shot.Count(shot.All(), kWhiteBg))
+            << "the outer background around the band, and nothing else: an empty text paints no ink";
+    }
+}
+
+// Each line takes the ascent of a fresh device context and 2; the lines are
+// centred in the band, or start at its top when they do not fit.
+TEST_F(PaintTest, PanelLinesAreCentredInTheBandByTheAscent)
+{
+    HDC memory = CreateCompatibleDC(nullptr);
+    TEXTMETRICA metrics = {};
+    GetTextMetricsA(memory, &metrics);
+    DeleteDC(memory);
+    const int step = metrics.tmAscent + 2;
+    // Where the ink of "Hello" starts below the top of its line, in the
+    // panel's font, drawn alone.
+    Canvas ink(kWidth, kHeight, RGB(0, 0, 0));
+    HGDIOBJ previous = SelectObject(ink.Dc(), CSkinProvider::Instance().GetFont("SkinStaticSMS_Font", nullptr));
+    SetTextColor(ink.Dc(), RGB(255, 255, 255));
+    SetBkMode(ink.Dc(), TRANSPARENT);
+    RECT all = ink.All();
+    DrawTextA(ink.Dc(), "Hello", -1, &all, DT_SINGLELINE);
+    SelectObject(ink.Dc(), previous);
+    const int inkTop = ink.FirstRowNotOf(RGB(0, 0, 0), all);
+    ASSERT_GE(inkTop, 0) << "the skin's panel font draws nothing";
+    const struct {
+        int band;
+        const char* text;
+        int lineTop;
+    } cases[] = {
+        {44, "Hello", kMargin + (44 - step) / 2 + 1},
+        {44, "Hello\r\n", kMargin + (44 - 2 * step) / 2 + 1}, // a trailing break is one more line
+        {23, "Hello\r\nHello\r\nHello", kMargin},             // taller than the band with any system font
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(std::to_string(each.band) + " " + each.text + ", ascent " + std::to_string(metrics.tmAscent));
+        CPanel panel(each.band, each.text);
+        Canvas shot(panel.m_control, false);
+        const RECT band = {kMargin, kMargin, kWidth - kMargin, BandBottom(each.band)};
+        EXPECT_EQ(each.lineTop + inkTop, shot.FirstRowNotOf(kMsgBg, band));
+        EXPECT_GT(shot.Count(band, kFontColour), 0) << "no pixel in the font element's colour";
+        EXPECT_EQ(-1, shot.FirstRowNotOf(kWhiteBg, {0, band.bottom, kWidth, kHeight})) << "drawn below the band";
+    }
+}
+
+// The owner changes the counter's text with every key and the band with the
+// message's length: the band's change shows at once only when asked to
+// redraw, a partial repaint shows what a whole one would, and nothing is
+// left behind.
+TEST_F(PaintTest, PanelNewTextAndBandShowOnlyInTheSkin)
+{
+    CPanel panel(-1, "");
+    panel.m_control.SetMessageAreaHeight(23, FALSE);
+    panel.m_control.UpdateWindow();
+    EXPECT_EQ(ColourText(kMsgBg), ColourText(Canvas(panel.m_control, false).At(40, 60)));
+    panel.m_control.SetMessageAreaHeight(23, TRUE);
+    panel.m_control.UpdateWindow();
+    EXPECT_EQ(ColourText(kWhiteBg), ColourText(Canvas(panel.m_control, false).At(40, 60)));
+
+    panel.m_control.SetWindowText("changed");
+    panel.m_control.UpdateWindow();
+    Canvas shot(panel.m_control, false);
+    const RECT below = {0, BandBottom(23), kWidth, kHeight};
+    EXPECT_EQ(kWidth * (kHeight - BandBottom(23)), shot.Count(below, kWhiteBg)) << "below the band";
+    EXPECT_GT(shot.Count({0, kMargin, kWidth, BandBottom(23)}, kFontColour), 0) << "the text in the skin";
+    // A part uncovered away from the corner is painted as the whole was.
+    const RECT part = {17, 9, 61, 47};
+    InvalidateRect(panel.m_control.m_hWnd, &part, FALSE);
+    panel.m_control.UpdateWindow();
+    EXPECT_TRUE(shot == Canvas(panel.m_control, false)) << "a partial repaint changed pixels";
+
+    const int left = GdiObjectsLeftBy(
+        [&] {
+            panel.m_control.Invalidate(TRUE);
+            panel.m_control.UpdateWindow();
+        },
+        1000);
+    EXPECT_EQ(0, left) << "GDI objects left by 1,000 paints";
+}
