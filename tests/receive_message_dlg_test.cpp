@@ -1,7 +1,6 @@
-// Received messages as they arrive: blocks posted to the service window as
-// adapters post them, the view dialogs they open, the keys and buttons a user
-// presses in them, the poll timer by its id; read back from the dialogs'
-// windows, message boxes, the send dialog a reply opens and the store.
+// Received messages: blocks handed to the service window as adapters post
+// them, the view dialogs they open, the buttons a user presses, the poll
+// timer by its id; read back from the windows, message boxes and the store.
 #include "adapter_block.h"
 #include "dialog_input.h"
 #include "history_popup_of.h"
@@ -12,6 +11,7 @@
 #include "plugin/sms_util_plugin.h"
 #include "dialogs/window_registry.h"
 #include "probe_adapter.h"
+#include "record_maker.h"
 #include "res/resource.h"
 #include "store/message_store.h"
 #include "store/sms_record.h"
@@ -25,7 +25,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <list>
-#include <memory>
 
 namespace {
 
@@ -53,8 +52,10 @@ protected:
         LogIn();
     }
 
-    void Receive(const std::string& text) { ReceiveBlock(text); }
-    void ReceiveFrom(const std::string& peer, const std::string& text) { Receive("4\x02x\x02" + peer + "\x02" + text); }
+    void ReceiveFrom(const std::string& peer, const std::string& text)
+    {
+        ReceiveBlock(Fields("4|x|" + peer + "|") + text);
+    }
     void Poll() { g_wndService.SendMessage(WM_TIMER, CSmsServiceWnd::TIMER_POLL); }
 
     HWND View(const std::string& peer)
@@ -65,31 +66,30 @@ protected:
     std::string Item(HWND view, UINT id) { return WindowText(GetDlgItem(view, id)); }
     void Click(HWND view, UINT id) { SendMessageA(GetDlgItem(view, id), BM_CLICK, 0, 0); }
 
-    struct History {
-        std::list<CSmsRecord*> records;
-        ~History()
-        {
-            for (CSmsRecord* record : records) delete record;
-        }
-        std::vector<std::string> Texts() const
-        {
-            std::vector<std::string> texts;
-            for (CSmsRecord* record : records) texts.push_back(static_cast<const char*>(record->text));
-            return texts;
-        }
-    };
-    std::unique_ptr<History> HistoryOf(const std::string& peer)
+    std::vector<CSmsRecord> Records(const std::string& peer)
     {
-        auto history = std::make_unique<History>();
-        CMessageStore::ListHistory(peer.c_str(), history->records, 0);
-        return history;
+        std::list<CSmsRecord*> records;
+        CMessageStore::ListHistory(peer.c_str(), records, 0);
+        std::vector<CSmsRecord> copies;
+        for (CSmsRecord* record : records) {
+            copies.push_back(*record);
+            delete record;
+        }
+        return copies;
+    }
+    std::vector<std::string> HistoryOf(const std::string& peer)
+    {
+        std::vector<std::string> texts;
+        for (const CSmsRecord& record : Records(peer)) texts.push_back((const char*)record.text);
+        return texts;
     }
     std::vector<std::string> Unread(const std::string& peer)
     {
         std::vector<std::string> texts;
         CSmsRecord record;
         int more = 0;
-        while (CMessageStore::TakeNextUnread(peer.c_str(), record, more)) texts.push_back(static_cast<const char*>(record.text));
+        while (CMessageStore::TakeNextUnread(peer.c_str(), record, more))
+            texts.push_back(static_cast<const char*>(record.text));
         return texts;
     }
 };
@@ -97,8 +97,6 @@ protected:
 using Texts = std::vector<std::string>;
 
 } // namespace
-
-// ---------------------------------------------------------------- arrival
 
 TEST_F(ReceiveTest, OneMessageOpensOneDialogWithLabelLineAndText)
 {
@@ -112,13 +110,12 @@ TEST_F(ReceiveTest, OneMessageOpensOneDialogWithLabelLineAndText)
     EXPECT_EQ("返回", Item(view, IDC_VIEW_BACK_NEXT));
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(view, IDC_VIEW_REPLY)));
 
-    auto history = HistoryOf("10002");
-    ASSERT_EQ(1u, history->records.size()) << "the shown message is in the history";
-    const CSmsRecord* record = history->records.front();
-    EXPECT_EQ(CSmsRecord::KIND_RECEIVED, record->kind);
-    EXPECT_EQ(Texts{"你好\r\nsecond line"}, history->Texts());
-    EXPECT_EQ(19u, std::string(record->time).size());
-    EXPECT_EQ(ExpectedLine(static_cast<const char*>(record->time)), Item(view, IDC_VIEW_PANEL));
+    const std::vector<CSmsRecord> history = Records("10002");
+    ASSERT_EQ(1u, history.size()) << "the shown message is in the history";
+    EXPECT_EQ(CSmsRecord::KIND_RECEIVED, history[0].kind);
+    EXPECT_EQ("你好\r\nsecond line", std::string(history[0].text));
+    EXPECT_EQ(19, history[0].time.GetLength());
+    EXPECT_EQ(ExpectedLine((const char*)history[0].time), Item(view, IDC_VIEW_PANEL));
     EXPECT_EQ(Texts{}, Unread("10002")) << "nothing queued";
 }
 
@@ -130,16 +127,12 @@ TEST_F(ReceiveTest, AFloodOfControlBytesIsShownCutAndKeptWhole)
     HWND view = View("10002");
     ASSERT_NE(nullptr, view);
     EXPECT_EQ(std::string(1000, '?') + "……（消息过长，已截断）", Item(view, IDC_VIEW_BODY));
-    EXPECT_EQ(Texts{text}, HistoryOf("10002")->Texts()) << "the history keeps every byte";
+    EXPECT_EQ(Texts{text}, HistoryOf("10002")) << "the history keeps every byte";
 }
 
 TEST_F(ReceiveTest, ATimeWithoutASpaceShowsEmptyDateAndClock)
 {
-    CSmsRecord record;
-    record.kind = CSmsRecord::KIND_RECEIVED;
-    record.peer = "10002";
-    record.time = "20060501083000";
-    record.text = "queued before";
+    CSmsRecord record = Record(CSmsRecord::KIND_RECEIVED, "10002", "20060501083000", "queued before");
     ASSERT_TRUE(CMessageStore::AddUnread(record));
     Poll();
     HWND view = View("10002");
@@ -147,7 +140,7 @@ TEST_F(ReceiveTest, ATimeWithoutASpaceShowsEmptyDateAndClock)
     EXPECT_EQ(kDateLabel + std::string(19, ' ') + kTimeLabel, Item(view, IDC_VIEW_PANEL));
     EXPECT_EQ("queued before", Item(view, IDC_VIEW_BODY));
     EXPECT_EQ(Texts{}, Unread("10002"));
-    EXPECT_EQ(Texts{"queued before"}, HistoryOf("10002")->Texts());
+    EXPECT_EQ(Texts{"queued before"}, HistoryOf("10002"));
 }
 
 TEST_F(ReceiveTest, ThreeSendersGiveThreeDialogs)
@@ -155,15 +148,11 @@ TEST_F(ReceiveTest, ThreeSendersGiveThreeDialogs)
     ReceiveFrom("10002", "from four");
     ReceiveFrom("10003", "from five");
     ReceiveFrom("10005", "from a stranger");
-    HWND views[] = {View("10002"), View("10003"), View("10005")};
-    for (HWND view : views) ASSERT_NE(nullptr, view);
-    EXPECT_NE(views[0], views[1]);
-    EXPECT_NE(views[1], views[2]);
-    EXPECT_EQ("李四(10002)", Item(views[0], IDC_VIEW_SENDER));
-    EXPECT_EQ("王五(10003)", Item(views[1], IDC_VIEW_SENDER));
-    EXPECT_EQ("10005(10005)", Item(views[2], IDC_VIEW_SENDER)) << "an unknown sender shows the number";
-    EXPECT_EQ("from five", Item(views[1], IDC_VIEW_BODY));
-    EXPECT_EQ(Texts{"from a stranger"}, HistoryOf("10005")->Texts());
+    ASSERT_NE(nullptr, View("10005"));
+    EXPECT_NE(View("10002"), View("10003"));
+    EXPECT_EQ("王五(10003)", Item(View("10003"), IDC_VIEW_SENDER));
+    EXPECT_EQ("from five", Item(View("10003"), IDC_VIEW_BODY));
+    EXPECT_EQ("10005(10005)", Item(View("10005"), IDC_VIEW_SENDER)) << "an unknown sender shows the number";
 }
 
 TEST_F(ReceiveTest, ManyBlocksAtOnceBringTheLastSendersDialogForward)
@@ -171,9 +160,9 @@ TEST_F(ReceiveTest, ManyBlocksAtOnceBringTheLastSendersDialogForward)
     ReceiveFrom("10002", "first of four");
     ReceiveFrom("10003", "first of five");
     ASSERT_EQ(View("10003"), GetForegroundWindow());
-    PostBlock("4\x02x\x02" "10003\x02" "again five");
-    PostBlock("4\x02x\x02" "10002\x02" "again four");
-    PostBlock("9\x02not a text the module knows");
+    PostBlock(Fields("4|x|10003|again five"));
+    PostBlock(Fields("4|x|10002|again four"));
+    PostBlock(Fields("9|not a text the module knows"));
     PumpDialogMessages();
     EXPECT_EQ(View("10002"), GetForegroundWindow());
     EXPECT_EQ(Texts{"again five"}, Unread("10003"));
@@ -181,7 +170,7 @@ TEST_F(ReceiveTest, ManyBlocksAtOnceBringTheLastSendersDialogForward)
 
 TEST_F(ReceiveTest, ANoticeSaysSystemAndHasNoReply)
 {
-    Receive("6\x02x\x02" "10002\x02" "busy");
+    ReceiveBlock(Fields("6|x|10002|busy"));
     HWND view = View("10002");
     ASSERT_NE(nullptr, view);
     EXPECT_EQ("系统(10002)", Item(view, IDC_VIEW_SENDER));
@@ -189,12 +178,9 @@ TEST_F(ReceiveTest, ANoticeSaysSystemAndHasNoReply)
     HWND reply = GetDlgItem(view, IDC_VIEW_REPLY);
     EXPECT_FALSE(IsWindowVisible(reply));
     EXPECT_FALSE(IsWindowEnabled(reply));
-    auto history = HistoryOf("10002");
-    ASSERT_EQ(1u, history->records.size());
-    EXPECT_EQ(CSmsRecord::KIND_UNDELIVERED, history->records.front()->kind);
+    ASSERT_EQ(1u, Records("10002").size());
+    EXPECT_EQ(CSmsRecord::KIND_UNDELIVERED, Records("10002")[0].kind);
 }
-
-// ---------------------------------------------------------------- next and back
 
 TEST_F(ReceiveTest, SecondMessageOfASenderWaitsNextShowsTheOlderFirstAndBackCloses)
 {
@@ -206,7 +192,7 @@ TEST_F(ReceiveTest, SecondMessageOfASenderWaitsNextShowsTheOlderFirstAndBackClos
     EXPECT_EQ(view, View("10002")) << "one dialog per sender";
     EXPECT_EQ("one", Item(view, IDC_VIEW_BODY));
     EXPECT_EQ("下一条>>", Item(view, IDC_VIEW_BACK_NEXT));
-    EXPECT_EQ(Texts{"one"}, HistoryOf("10002")->Texts()) << "queued messages are not in the history yet";
+    EXPECT_EQ(Texts{"one"}, HistoryOf("10002")) << "queued messages are not in the history yet";
 
     Click(view, IDC_VIEW_BACK_NEXT);
     EXPECT_EQ("two", Item(view, IDC_VIEW_BODY));
@@ -216,7 +202,7 @@ TEST_F(ReceiveTest, SecondMessageOfASenderWaitsNextShowsTheOlderFirstAndBackClos
     EXPECT_EQ("three", Item(view, IDC_VIEW_BODY));
     EXPECT_EQ("返回", Item(view, IDC_VIEW_BACK_NEXT)) << "after the last";
     EXPECT_TRUE(boxes.seen.empty());
-    EXPECT_EQ((Texts{"one", "two", "three"}), HistoryOf("10002")->Texts());
+    EXPECT_EQ((Texts{"one", "two", "three"}), HistoryOf("10002"));
     EXPECT_EQ(Texts{}, Unread("10002"));
     Click(view, IDC_VIEW_BACK_NEXT);
     EXPECT_FALSE(IsWindow(view)) << "back closes the dialog";
@@ -242,20 +228,6 @@ TEST_F(ReceiveTest, NextWithNothingQueuedSaysSoAndTurnsBack)
     EXPECT_FALSE(IsWindow(view));
 }
 
-// ---------------------------------------------------------------- closing and the poll
-
-TEST_F(ReceiveTest, EnterKeepsTheDialogEscapeClosesIt)
-{
-    ReceiveFrom("10002", "one");
-    HWND view = View("10002");
-    ASSERT_NE(nullptr, view);
-    PressDialogKey(view, VK_RETURN);
-    EXPECT_TRUE(IsWindow(view)) << "Enter does nothing";
-    PressDialogKey(view, VK_ESCAPE);
-    EXPECT_FALSE(IsWindow(view));
-    EXPECT_EQ(nullptr, FindRegisteredWindow("r10002"));
-}
-
 TEST_F(ReceiveTest, ClosedWithMessagesQueuedTheNextPollOpensTheOldest)
 {
     ReceiveFrom("10002", "one");
@@ -276,7 +248,7 @@ TEST_F(ReceiveTest, ClosedWithMessagesQueuedTheNextPollOpensTheOldest)
     ASSERT_NE(nullptr, again);
     EXPECT_EQ("two", Item(again, IDC_VIEW_BODY));
     EXPECT_EQ("返回", Item(again, IDC_VIEW_BACK_NEXT)) << "the poll's dialog is told nothing more yet";
-    EXPECT_EQ((Texts{"one", "two"}), HistoryOf("10002")->Texts());
+    EXPECT_EQ((Texts{"one", "two"}), HistoryOf("10002"));
 
     Poll(); // the dialog is open: the others stay queued, and it learns of them
     EXPECT_EQ(again, View("10002"));
@@ -286,8 +258,6 @@ TEST_F(ReceiveTest, ClosedWithMessagesQueuedTheNextPollOpensTheOldest)
     Poll();
     EXPECT_FALSE(g_wndService.IsPolling()) << "the poll stops with the queue empty";
 }
-
-// ---------------------------------------------------------------- reply
 
 TEST_F(ReceiveTest, ReplyOpensTheSendDialogAtTheViewsCornerAndCloses)
 {
@@ -307,28 +277,6 @@ TEST_F(ReceiveTest, ReplyOpensTheSendDialogAtTheViewsCornerAndCloses)
     EXPECT_EQ("李四(10002)", WindowText(GetDlgItem(send->m_hWnd, IDC_SEND_RECIPIENT)));
 }
 
-TEST_F(ReceiveTest, ReplyBringsAnOpenSendDialogForwardWhereItIs)
-{
-    g_wndService.ShowSendDialog(10002);
-    auto send = static_cast<CSendMessageDlg*>(FindRegisteredWindow("c10002"));
-    ASSERT_NE(nullptr, send);
-    SetWindowPos(send->m_hWnd, nullptr, 301, 207, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    ReceiveFrom("10002", "one");
-    HWND view = View("10002");
-    ASSERT_NE(nullptr, view);
-    SetWindowPos(view, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Click(view, IDC_VIEW_REPLY);
-    EXPECT_FALSE(IsWindow(view));
-    EXPECT_EQ(send, FindRegisteredWindow("c10002")) << "the same send dialog";
-    RECT rect;
-    GetWindowRect(send->m_hWnd, &rect);
-    EXPECT_EQ(301, rect.left) << "not moved";
-    EXPECT_EQ(207, rect.top);
-    EXPECT_EQ(send->m_hWnd, GetForegroundWindow());
-}
-
-// ---------------------------------------------------------------- history
-
 TEST_F(ReceiveTest, HistoryIsMadeWhenFirstAskedForAndToggles)
 {
     ReceiveFrom("10002", "one");
@@ -345,8 +293,6 @@ TEST_F(ReceiveTest, HistoryIsMadeWhenFirstAskedForAndToggles)
     Click(view, IDC_VIEW_HISTORY);
     EXPECT_FALSE(IsWindowVisible(popup));
 }
-
-// ---------------------------------------------------------------- nothing lost
 
 // A failing library stands for a file that takes nothing: each message is
 // shown once, the user told once per log-in, and each message written once
@@ -368,8 +314,9 @@ TEST_F(ReceiveTest, WhileTheFileTakesNothingMessagesAreShownOnceAndWrittenOnceAf
     EXPECT_EQ(nullptr, View("10002")) << "and only once";
     EXPECT_TRUE(g_wndService.IsPolling()) << "while changes wait in memory";
     ASSERT_EQ(1u, boxes.seen.size());
-    EXPECT_EQ("发送短信|短消息暂时无法保存到文件夹 " + host.dataDir + " 中：无法写入消息文件。消息仍照常收发和显示，并先保存在"
-              "内存中，一旦可以写入便自动保存；在此之前退出程序，这些消息将会丢失。",
+    EXPECT_EQ("发送短信|短消息暂时无法保存到文件夹 " + host.dataDir +
+                  " 中：无法写入消息文件。消息仍照常收发和显示，并先保存在"
+                  "内存中，一旦可以写入便自动保存；在此之前退出程序，这些消息将会丢失。",
               boxes.seen[0].caption + "|" + boxes.seen[0].text);
     host.Send(plugin, IXA_MESSAGE_ACCOUNT);
     ReceiveFrom("10003", "three");
@@ -402,7 +349,10 @@ TEST_F(ReceiveTest, ABurstWhileTheUserOpensAndClosesDialogsLosesNothing)
     const int kSenders = 20, kMessages = 1000;
     std::string sent;
     unsigned state = 2024;
-    auto next = [&state] { state = state * 1103515245u + 12345u; return (state >> 16) & 0x7FFF; };
+    auto next = [&state] {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) & 0x7FFF;
+    };
     for (int i = 0; i < kMessages; ++i) {
         const std::string peer = std::to_string(20000 + static_cast<int>(next() % kSenders));
         const std::string text = "burst " + std::to_string(i);
