@@ -13,7 +13,7 @@ e2e_finish() {
 }
 trap e2e_finish EXIT
 for _ in $(seq 100); do [ -s "$work/ports" ] && break; sleep 0.05; done
-read -r switch_port _ < "$work/ports" || { echo "FAIL: smsd did not start"; exit 1; }
+read -r switch_port http_port < "$work/ports" || { echo "FAIL: smsd did not start"; exit 1; }
 
 windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
 check() { # description, text, expected (regex)
@@ -27,9 +27,9 @@ wait_for() { # account control regex
   done
   return 1
 }
-start_host() { # account [data directory]; its pid joins `hosts`
+start_host() { # account [data directory [options]]; its pid joins `hosts`
   (cd "$bin" && SMSUTIL_SWITCH_ADDR="127.0.0.1:$switch_port" exec "$here/../scripts/wine-run" smshost.exe \
-     --account "$1" --data "${2:-$work/data/$1}" --seconds 60) >"$work/host-$1.out" 2>&1 &
+     --account "$1" --data "${2:-$work/data/$1}" "${@:3}" --seconds 60) >"$work/host-$1.out" 2>&1 &
   hosts+=($!)
 }
 

@@ -8,7 +8,7 @@ probe=$1 windows=$2 native=$3 work=$4
 here=$(cd "$(dirname "$0")" && pwd)
 rm -rf "$work" && mkdir -p "$work/data"
 fail=0
-(cd "$(dirname "$probe")" && "$here/../scripts/wine-run" "$probe" "Z:$work/data/" people) >/dev/null 2>&1
+(cd "$(dirname "$probe")" && "$here/../scripts/wine-run" "$probe" "Z:$work/data/") >/dev/null 2>&1
 db=$work/data/smsutilmsg.db
 [ -f "$db" ] || { echo "FAIL: the store wrote no file"; exit 1; }
 
@@ -76,30 +76,34 @@ for tool in native windows; do
   check "$tool: salvage never writes over a file" "$($run "$db" salvage "$work/saved-$tool.db" | tail -1)" "status 1"
   check "$tool: ...which is left as it was" "$(sha256sum < "$work/saved-$tool.db")" "$sum"
 done
-# A writer under Wine adding to one contact until told to stop while the
-# native tool reads: the tool waits for each change to end, so every read
-# finds a whole file (without the lock about one read in three finds
-# one half written).
+# Two writers under Wine adding to one contact until told to stop while the
+# native tool reads: each change has the file to itself, so every read finds
+# a whole file (without the lock about one read in three finds one half
+# written) and neither writer loses what the other wrote.
 busy=$work/busy
 rm -rf "$busy" && mkdir -p "$busy"
-(cd "$(dirname "$probe")" && "$here/../scripts/wine-run" store_writer.exe "Z:$busy/" 10001 until "$(printf "W%.0s" {1..2000})" "Z:$busy/stop") \
-  >"$work/written" 2>/dev/null &
-writer=$!
+for tag in A B; do
+  (cd "$(dirname "$probe")" && "$here/../scripts/wine-run" store_writer.exe "Z:$busy/" 10001 \
+     "$tag$(printf "W%.0s" {1..2000})" "Z:$busy/stop") >"$work/written-$tag" 2>/dev/null &
+  writers+=($!)
+done
 reads=0 torn=0
-while [ $reads -lt 200 ] && kill -0 $writer 2>/dev/null; do
+while [ $reads -lt 100 ] && kill -0 "${writers[@]}" 2>/dev/null; do
   [ -f "$busy/smsutilmsg.db" ] || { sleep 0.1; continue; }
   got=$(run_native "$busy/smsutilmsg.db" contacts 10001)
-  # A busy machine may keep the writer going past the tool's patience: that
+  # A busy machine may keep the writers going past the tool's patience: that
   # is a refusal in so many words, not a read.
   grep -q 'did not finish in time' <<<"$got" && continue
   reads=$((reads + 1))
   [ "$(tail -1 <<<"$got")" == "status 0" ] || { torn=$((torn + 1)); head -2 <<<"$got"; }
 done
 touch "$busy/stop"
-wait $writer
-written=$(tail -1 "$work/written" | tr -d '\r')
-check "reads during the writes are whole" "$torn of $reads reads failed" "0 of 200 reads failed"
-check "...and the writer lost nothing" "$(run_windows "$busy/smsutilmsg.db" contacts 10001)" \
+wait "${writers[@]}"
+count() { tr -d '\r' < "$work/written-$1" | grep -xE '[0-9]+' || echo 0; }
+written=$(($(count A) + $(count B)))
+check "reads during the writes are whole" "$torn of $reads reads failed" "0 of 100 reads failed"
+check "...and the writers lost nothing" "$(run_windows "$busy/smsutilmsg.db" contacts 10001)" \
   "30000  $written message(s), the newest 2026-12-05 10:00:00
 status 0"
+check "...and wrote nothing twice" "$(run_native "$busy/smsutilmsg.db" history 10001 30000 --csv | cut -d, -f4 | sort | uniq -d)" ""
 exit $fail

@@ -1,59 +1,35 @@
-// Writes the 36-byte example record into a history database for the native
-// dump to check: store_probe DIRECTORY (with trailing separator).
-// With "people" after it, writes instead what a person's file holds for
-// 10001, for the history tool to read: two contacts' history with Chinese
-// text, a line break, quotes and commas, two unread messages and a signature.
+// Writes what a person's file holds for 10001, for the history tool to read:
+// two contacts' history with Chinese text, a line break, quotes and commas,
+// two unread messages and a signature. store_probe DIRECTORY (with its
+// trailing separator).
+#include "record_maker.h"
 #include "store/message_store.h"
-#include "store/sms_record.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
 bool Add(bool unread, BYTE kind, const char* peer, const char* time, const char* text)
 {
-    CSmsRecord record;
-    record.kind = kind;
-    record.peer = peer;
-    record.time = time;
-    record.text = text;
+    CSmsRecord record = Record(kind, peer, time, text);
     return unread ? CMessageStore::AddUnread(record) : CMessageStore::AddHistory(record);
-}
-
-int WritePeople()
-{
-    CurrentAccountId = "10001";
-    const bool written = CMessageStore::SaveSignature("张三") &&
-        Add(false, 1, "10002", "2026-12-01 09:00:00", "早上好，\"老李\"") &&
-        Add(false, 3, "10002", "2026-12-01 09:05:00", "好的,明天见\r\nsecond line") &&
-        Add(false, 0, "10009", "2026-12-02 10:00:00", "抱歉，无法发出。") &&
-        Add(false, 2, "10002", "2026-12-03 08:00:00", "定时") &&
-        Add(true, 3, "10003", "2026-12-04 11:00:00", "未读一") &&
-        Add(true, 3, "10003", "2026-12-04 11:01:00", "unread two");
-    if (!written) return 1;
-    printf("written\n");
-    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && strcmp(argv[2], "people") == 0) {
-        AccountDataDir = argv[1];
-        return WritePeople();
-    }
     if (argc != 2) return 2;
     AccountDataDir = argv[1];
-    CurrentAccountId = "10002";
-    CSmsRecord record;
-    record.kind = 3;
-    record.peer = "10001";
-    record.time = "2006-05-01 08:30:00";
-    record.text = "hi";
-    if (!CMessageStore::AddHistory(record)) return 1;
-    if (!CMessageStore::SaveSignature("")) return 1;
+    CurrentAccountId = "10001";
+    const bool written = CMessageStore::SaveSignature("张三") &&
+                         Add(false, 1, "10002", "2026-12-01 09:00:00", "早上好，\"老李\"") &&
+                         Add(false, 3, "10002", "2026-12-01 09:05:00", "好的,明天见\r\nsecond line") &&
+                         Add(false, 0, "10009", "2026-12-02 10:00:00", "抱歉，无法发出。") &&
+                         Add(false, 2, "10002", "2026-12-03 08:00:00", "定时") &&
+                         Add(true, 3, "10003", "2026-12-04 11:00:00", "未读一") &&
+                         Add(true, 3, "10003", "2026-12-04 11:01:00", "unread two");
+    if (!written) return 1;
     printf("written\n");
     return 0;
 }

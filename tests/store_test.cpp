@@ -6,11 +6,9 @@
 #include "store_fixture.h"
 
 #include <windows.h>
-#include <db.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <list>
 #include <string>
 #include <vector>
 
@@ -18,7 +16,6 @@ namespace {
 
 class StoreTest : public StoreFixture {
 protected:
-    bool FileExists() const { return GetFileAttributesA(FilePath().c_str()) != INVALID_FILE_ATTRIBUTES; }
     static void QueueUnread(const char* peer, std::initializer_list<const char*> texts)
     {
         for (const char* text : texts) {
@@ -28,59 +25,31 @@ protected:
     }
 };
 
-// Wraps the data module's db_create so that every handle records the mode
-// DB->open is given and counts its cursor reads before the real calls run.
-typedef int (*DbOpenFunction)(DB*, DB_TXN*, const char*, const char*, DBTYPE, u_int32_t, int);
-DbOpenFunction g_realOpen;
-std::vector<int> g_openModes;
-
-int RecordingOpen(DB* db, DB_TXN* transaction, const char* file, const char* name, DBTYPE type, u_int32_t flags, int mode)
-{
-    g_openModes.push_back(mode);
-    return g_realOpen(db, transaction, file, name, type, flags, mode);
-}
-
-CMessageStore::DbCreateFunction DataModuleDbCreate()
-{
-    return reinterpret_cast<CMessageStore::DbCreateFunction>(
-        GetProcAddress(LoadLibraryA("hostdata.dll"), MAKEINTRESOURCEA(1)));
-}
-
-typedef int (*DbCursorFunction)(DB*, DB_TXN*, DBC**, u_int32_t);
-typedef int (*CursorGetFunction)(DBC*, DBT*, DBT*, u_int32_t);
-DbCursorFunction g_realCursor;
-CursorGetFunction g_realCursorGet;
-int g_cursorGets;
-
-int CountingCursorGet(DBC* cursor, DBT* key, DBT* data, u_int32_t flags)
-{
-    ++g_cursorGets;
-    return g_realCursorGet(cursor, key, data, flags);
-}
-
-int CountingCursor(DB* db, DB_TXN* transaction, DBC** cursor, u_int32_t flags)
-{
-    const int result = g_realCursor(db, transaction, cursor, flags);
-    if (result == 0) {
-        g_realCursorGet = (*cursor)->c_get;
-        (*cursor)->c_get = CountingCursorGet;
+// Peer and text of each value a walk offers, sorted (key order is the
+// library's), then what the walk returned.
+class RecordingVisitor : public CUnreadVisitor {
+public:
+    explicit RecordingVisitor(bool accept) : m_accept(accept) {}
+    bool WantsUnread(int) override { return true; }
+    bool HandleUnread(CByteReader& reader) override
+    {
+        CSmsRecord record;
+        record.Load(reader);
+        seen.push_back(std::string(record.peer) + ":" + std::string(record.text));
+        return m_accept;
     }
-    return result;
-}
-
-int RecordingDbCreate(DB** db, DB_ENV* environment, u_int32_t flags)
-{
-    const int result = DataModuleDbCreate()(db, environment, flags);
-    if (result == 0) {
-        g_realOpen = (*db)->open;
-        (*db)->open = RecordingOpen;
-        g_realCursor = (*db)->cursor;
-        (*db)->cursor = CountingCursor;
+    std::vector<std::string> Walk()
+    {
+        const bool result = CMessageStore::VisitUnread(*this);
+        std::sort(seen.begin(), seen.end());
+        seen.push_back(result ? "true" : "false");
+        return seen;
     }
-    return result;
-}
+    std::vector<std::string> seen;
 
-int FailingDbCreate(DB**, DB_ENV*, u_int32_t) { return ENOMEM; }
+private:
+    bool m_accept;
+};
 
 } // namespace
 
@@ -100,27 +69,18 @@ TEST_F(StoreTest, HistoryIsListedOldestFirstWithinTheMaximum)
     EXPECT_TRUE(found);
     EXPECT_EQ((std::vector<std::string>{"three"}), HistoryTexts("10002", 1));
     EXPECT_EQ((std::vector<std::string>{"two", "three"}), HistoryTexts("10002", 2));
+    CurrentAccountId = "10005";
+    EXPECT_TRUE(HistoryTexts("10002").empty()) << "another account's history";
 }
 
-// The newest come first under the peer, so a walk for the newest n reads n
-// values and no more, however long the history is.
-TEST_F(StoreTest, HistoryReadsNoMoreValuesThanItLists)
+// The longest text a record holds is 65,534 bytes; a longer one is cut there.
+TEST_F(StoreTest, TextsAreKeptUpTo65534Bytes)
 {
-    for (int n = 0; n < 150; ++n) {
-        CSmsRecord record = Record(1, "10002", "t", std::to_string(n).c_str());
-        ASSERT_TRUE(CMessageStore::AddHistory(record));
+    for (size_t length : {65534u, 70000u}) {
+        CSmsRecord record = Record(1, "10002", "t", std::string(length, 'a').c_str());
+        ASSERT_TRUE(CMessageStore::AddHistory(record)) << length;
     }
-    CMessageStore::SetDbCreate(RecordingDbCreate);
-    g_cursorGets = 0;
-    std::vector<std::string> texts = HistoryTexts("10002", 100);
-    EXPECT_EQ(100, g_cursorGets) << "one positioning read and 99 steps";
-    ASSERT_EQ(100u, texts.size());
-    EXPECT_EQ("50", texts.front());
-    EXPECT_EQ("149", texts.back());
-
-    g_cursorGets = 0;
-    EXPECT_EQ(150u, HistoryTexts("10002").size());
-    EXPECT_EQ(151, g_cursorGets) << "no limit: every value and the step that finds no more";
+    EXPECT_EQ((std::vector<std::string>{std::string(65534, 'a'), std::string(65534, 'a')}), HistoryTexts("10002"));
 }
 
 TEST_F(StoreTest, UnreadIsTakenOldestFirstAndSaysWhetherMoreIsLeft)
@@ -144,66 +104,26 @@ TEST_F(StoreTest, UnreadIsTakenOldestFirstAndSaysWhetherMoreIsLeft)
     }
     EXPECT_FALSE(CMessageStore::HasUnread("10002"));
     EXPECT_FALSE(CMessageStore::TakeNextUnread("10002", record, more));
+
+    CurrentAccountId = "10005";
+    EXPECT_FALSE(CMessageStore::HasUnread("10003")) << "another account's queue";
+    CurrentAccountId = "10001";
     ASSERT_TRUE(CMessageStore::TakeNextUnread("10003", record, more));
     EXPECT_EQ(0, more) << "the only value of a sender: nothing left";
 }
 
-namespace {
-class RecordingVisitor : public CUnreadVisitor {
-public:
-    explicit RecordingVisitor(bool accept) : m_accept(accept) {}
-    bool WantsUnread(int) override { return true; }
-    bool HandleUnread(CByteReader& reader) override
-    {
-        CSmsRecord record;
-        record.Load(reader);
-        seen.push_back(std::string(record.peer) + ":" + std::string(record.text));
-        return m_accept;
-    }
-    std::vector<std::string> seen;
-private:
-    bool m_accept;
-};
-} // namespace
-
 TEST_F(StoreTest, VisitOffersEachSendersOldestOncePerWalk)
 {
-    RecordingVisitor empty(true);
-    EXPECT_FALSE(CMessageStore::VisitUnread(empty));
-    EXPECT_TRUE(empty.seen.empty());
-
+    EXPECT_EQ((std::vector<std::string>{"false"}), RecordingVisitor(true).Walk());
     QueueUnread("10002", {"b1"});
     QueueUnread("10003", {"c1"});
     QueueUnread("10002", {"b2"});
-    // Key order is the library's: compare the walks as sets.
-    auto walk = [](bool accept) {
-        RecordingVisitor visitor(accept);
-        const bool result = CMessageStore::VisitUnread(visitor);
-        std::sort(visitor.seen.begin(), visitor.seen.end());
-        visitor.seen.push_back(result ? "true" : "false");
-        return visitor.seen;
-    };
     const std::vector<std::string> oldest = {"10002:b1", "10003:c1", "true"};
-    EXPECT_EQ(oldest, walk(false));
-    EXPECT_EQ(oldest, walk(false)) << "a declined value stays";
-    EXPECT_EQ(oldest, walk(true));
-    EXPECT_EQ((std::vector<std::string>{"10002:b2", "true"}), walk(true));
-    EXPECT_EQ((std::vector<std::string>{"false"}), walk(true));
-}
-
-TEST_F(StoreTest, UnreadOfAnotherOwnerIsInvisibleToTheCurrentAccount)
-{
-    CSmsRecord record = Record(3, "10002", "t", "for 42");
-    record.owner = "42";
-    ASSERT_TRUE(CMessageStore::AddUnread(record));
-    CurrentAccountId = "43";
-    EXPECT_FALSE(CMessageStore::HasUnread("10002"));
-    int more = 0;
-    EXPECT_FALSE(CMessageStore::TakeNextUnread("10002", record, more));
-    RecordingVisitor visitor(true);
-    EXPECT_FALSE(CMessageStore::VisitUnread(visitor));
-    CurrentAccountId = "42";
-    EXPECT_TRUE(CMessageStore::HasUnread("10002")) << "it went into 42umdata";
+    EXPECT_EQ(oldest, RecordingVisitor(false).Walk());
+    EXPECT_EQ(oldest, RecordingVisitor(false).Walk()) << "a declined value stays";
+    EXPECT_EQ(oldest, RecordingVisitor(true).Walk());
+    EXPECT_EQ((std::vector<std::string>{"10002:b2", "true"}), RecordingVisitor(true).Walk());
+    EXPECT_EQ((std::vector<std::string>{"false"}), RecordingVisitor(true).Walk());
 }
 
 TEST_F(StoreTest, SignatureIsReplacedAndMayBeEmpty)
@@ -211,33 +131,19 @@ TEST_F(StoreTest, SignatureIsReplacedAndMayBeEmpty)
     CString signature("untouched");
     EXPECT_FALSE(CMessageStore::LoadSignature(signature));
     EXPECT_STREQ("untouched", signature);
-    EXPECT_TRUE(CMessageStore::SaveSignature("张三"));
-    EXPECT_TRUE(CMessageStore::SaveSignature("李四"));
-    EXPECT_TRUE(CMessageStore::LoadSignature(signature));
-    EXPECT_STREQ("李四", signature);
-    EXPECT_TRUE(CMessageStore::SaveSignature(""));
-    EXPECT_TRUE(CMessageStore::LoadSignature(signature));
-    EXPECT_STREQ("", signature);
-}
-
-TEST_F(StoreTest, AccountsKeepSeparateDatabasesInOneFile)
-{
-    CSmsRecord record = Record(1, "10002", "t", "from 10001");
-    CMessageStore::AddHistory(record);
-    CMessageStore::SaveSignature("sig 10001");
-    CurrentAccountId = "10005";
-    EXPECT_TRUE(HistoryTexts("10002").empty());
-    CString signature;
-    EXPECT_FALSE(CMessageStore::LoadSignature(signature));
+    for (const char* saved : {"张三", "李四", ""}) {
+        EXPECT_TRUE(CMessageStore::SaveSignature(saved));
+        EXPECT_TRUE(CMessageStore::LoadSignature(signature));
+        EXPECT_STREQ(saved, signature);
+    }
 }
 
 TEST_F(StoreTest, AnUnreadableFileIsLeftAloneAndItsChangesWaitInMemory)
 {
-    const std::string path = FilePath();
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    const char junk[] = "this is not a Berkeley DB file, and it is the user's";
-    DWORD written = 0;
-    WriteFile(file, junk, sizeof junk, &written, nullptr);
+    const std::string junk = "this is not a Berkeley DB file, and it is the user's";
+    HANDLE file = CreateFileA(FilePath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD done = 0;
+    WriteFile(file, junk.data(), static_cast<DWORD>(junk.size()), &done, nullptr);
     CloseHandle(file);
 
     // The changes fail, and wait in memory, where every read sees them.
@@ -251,40 +157,11 @@ TEST_F(StoreTest, AnUnreadableFileIsLeftAloneAndItsChangesWaitInMemory)
     CString signature;
     EXPECT_TRUE(CMessageStore::LoadSignature(signature));
     EXPECT_STREQ("kept", signature);
-    RecordingVisitor visitor(false);
-    EXPECT_TRUE(CMessageStore::VisitUnread(visitor));
-    EXPECT_EQ((std::vector<std::string>{"10002:x"}), visitor.seen);
-    int more = 1;
-    EXPECT_TRUE(CMessageStore::TakeNextUnread("10002", record, more));
-    EXPECT_EQ(0, more);
-    EXPECT_FALSE(CMessageStore::HasUnread("10002"));
+    EXPECT_EQ((std::vector<std::string>{"x"}), TakeUnread("10002"));
 
-    file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    char back[sizeof junk] = {};
-    DWORD read = 0;
-    ReadFile(file, back, sizeof back, &read, nullptr);
+    file = CreateFileA(FilePath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    char back[128] = {};
+    ReadFile(file, back, sizeof back, &done, nullptr);
     CloseHandle(file);
-    EXPECT_EQ(std::string(junk, sizeof junk), std::string(back, read)) << "nothing overwrote it";
-}
-
-TEST_F(StoreTest, EveryOpenAsksForMode0600)
-{
-    g_openModes.clear();
-    CMessageStore::SetDbCreate(RecordingDbCreate);
-    CSmsRecord record = Record(3, "10002", "t", "x");
-    ASSERT_TRUE(CMessageStore::AddHistory(record));
-    ASSERT_TRUE(CMessageStore::AddUnread(record));
-    ASSERT_TRUE(CMessageStore::SaveSignature("s"));
-    EXPECT_EQ((std::vector<int>{0600, 0600, 0600}), g_openModes);
-}
-
-TEST_F(StoreTest, WithoutDbCreateNothingIsStored)
-{
-    CMessageStore::SetDbCreate(FailingDbCreate);
-    CSmsRecord record = Record(3, "10002", "t", "x");
-    EXPECT_FALSE(CMessageStore::AddHistory(record));
-    EXPECT_FALSE(CMessageStore::SaveSignature("s"));
-    EXPECT_FALSE(FileExists());
-    CMessageStore::SetDbCreate(nullptr);
-    EXPECT_TRUE(CMessageStore::AddHistory(record)) << "the data module's db_create again";
+    EXPECT_EQ(junk, std::string(back, done)) << "nothing overwrote it";
 }
