@@ -1,15 +1,15 @@
-// softswitch.dll under Wine against the real smsd (started by with_smsd.sh):
-// what the module relies on of it and no run through the module shows. A
-// call answered with data both ways, a stalled server that holds up no
-// caller, and adapters released from their own callbacks. Calls the server
-// starts and its restarts are the link and end-to-end tests'.
+// softswitch.dll under Wine: what the module relies on of it and no run
+// through the module shows. Adapters released from their own callbacks and a
+// stalled server that holds up no caller, against a server played by the
+// test; then a call answered with data both ways by the real smsd (started
+// by with_smsd.sh). The cases run in this order: the switch connects at the
+// first call, and the played server's cases end with its link down. Calls
+// the server starts and its restarts are the end-to-end tests'.
 #include <winsock2.h>
 
 #include "adapter_base.h"
 #include "adapter_factory_base.h"
-#include "switch_frame.h"
 #include "loopback.h"
-#include "switch_socket.h"
 #include "switch_manager.h"
 
 #include <gtest/gtest.h>
@@ -149,25 +149,6 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     return true;
 }
 
-// Calls again and again until the server answers: a link that is still going
-// down or coming up takes a moment.
-bool CallUntilAnswered(TestAdapter* adapter)
-{
-    const std::string answered = std::string(adapter->GetApplicationID()) + " result 0";
-    return WaitUntil([&] {
-        adapter->Call(10001, kType, nullptr, 0);
-        return g_log.WaitFor(answered, 300ms);
-    });
-}
-
-// Another account sends one message to `recipient` through the server; true
-// once the server has answered its call, and so read the message.
-bool SendAs(uint32_t sender, uint32_t recipient, const std::string& text)
-{
-    SwitchPeer peer;
-    return peer.LogIn(sender) && peer.Send(sender, recipient, text) && peer.WaitFor(switchproto::kCallResult);
-}
-
 // A switch server played by the test: takes one connection and reads nothing.
 class FakeServer {
 public:
@@ -219,20 +200,6 @@ private:
     std::string m_real;
 };
 
-// Takes the process's link to the real smsd down and waits until the switch
-// has noticed, so that the next Call connects afresh.
-void DropLink()
-{
-    TestAdapter* watch = NewAdapter("watch");
-    ASSERT_NE(nullptr, watch);
-    g_log.Clear();
-    ASSERT_TRUE(CallUntilAnswered(watch)) << "no link to smsd";
-    // The server closes an account's older connection when it logs in again.
-    ASSERT_TRUE(SendAs(10001, 10002, "x"));
-    EXPECT_TRUE(g_log.WaitFor("watch disconnected"));
-    watch->Release();
-}
-
 class SoftSwitchEnvironment : public ::testing::Environment {
     void SetUp() override
     {
@@ -248,29 +215,8 @@ class SoftSwitchEnvironment : public ::testing::Environment {
 
 } // namespace
 
-TEST(SoftSwitchTest, CallAnsweredAndDataBothWays)
-{
-    g_log.Clear();
-    TestAdapter* adapter = NewAdapter("10001");
-    adapter->Call(10001, kType, nullptr, 0);
-    ASSERT_TRUE(g_log.WaitFor("10001 result 0"));
-    EXPECT_EQ(0, adapter->SendData("1", 2));
-    ASSERT_TRUE(g_log.WaitFor("10001 data"));
-    const std::string answer = g_log.Find("10001 data").substr(strlen("10001 data "));
-    ASSERT_GT(answer.size(), 2u);
-    const std::string text = answer.substr(2);
-    EXPECT_EQ(0, text.compare(0, 4, "1\x02" "0\x02")) << text;
-    EXPECT_NE(std::string::npos, text.find("\x02" "1\x02" "13800000001")) << text;
-    EXPECT_EQ('\0', text.back());
-
-    const int before = g_alive;
-    adapter->Release();
-    EXPECT_TRUE(WaitUntil([&] { return g_alive == before - 1; })) << "handed back to the factory";
-}
-
 TEST(SoftSwitchTest, AdaptersReleasedInOnDisconnectedAreDeletedAfterIt)
 {
-    DropLink();
     FakeServer server;
     AddressOverride address(server.Address());
     g_log.Clear();
@@ -287,7 +233,6 @@ TEST(SoftSwitchTest, AdaptersReleasedInOnDisconnectedAreDeletedAfterIt)
 
 TEST(SoftSwitchTest, CallsAndDataNeverWaitForAServerThatDoesNotRead)
 {
-    DropLink();
     FakeServer server;
     AddressOverride address(server.Address());
     g_log.Clear();
@@ -313,4 +258,30 @@ TEST(SoftSwitchTest, CallsAndDataNeverWaitForAServerThatDoesNotRead)
     EXPECT_EQ(600, caller.get()) << "SendData refused while the link was up";
     EXPECT_TRUE(g_log.WaitFor("watch disconnected"));
     watch->Release();
+}
+
+TEST(SoftSwitchTest, CallAnsweredAndDataBothWays)
+{
+    g_log.Clear();
+    TestAdapter* adapter = NewAdapter("10001");
+    adapter->Call(10001, kType, nullptr, 0);
+    ASSERT_TRUE(g_log.WaitFor("10001 result 0"));
+    EXPECT_EQ(0, adapter->SendData("1", 2));
+    ASSERT_TRUE(g_log.WaitFor("10001 data"));
+    const std::string answer = g_log.Find("10001 data").substr(strlen("10001 data "));
+    ASSERT_GT(answer.size(), 2u);
+    const std::string text = answer.substr(2);
+    EXPECT_EQ(0, text.compare(0, 4,
+                              "1\x02"
+                              "0\x02"))
+        << text;
+    EXPECT_NE(std::string::npos, text.find("\x02"
+                                           "1\x02"
+                                           "13800000001"))
+        << text;
+    EXPECT_EQ('\0', text.back());
+
+    const int before = g_alive;
+    adapter->Release();
+    EXPECT_TRUE(WaitUntil([&] { return g_alive == before - 1; })) << "handed back to the factory";
 }

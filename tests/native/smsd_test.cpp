@@ -1,5 +1,6 @@
 // smsd through real sockets on loopback: what a client of the switch sees.
-// Its order page is e2e_order's, as the order dialog shows it.
+// Its order page is e2e_order's, as the order dialog shows it; a damaged
+// queue file is the fuzz harness's.
 #include "gbk.h"
 #include "service_text.h"
 #include "sms_server.h"
@@ -50,10 +51,14 @@ protected:
         m_thread = std::thread([this] { m_server->Run(); });
     }
 
-    void TearDown() override
+    void Stop()
     {
         m_server->Stop();
         m_thread.join();
+    }
+    void TearDown() override
+    {
+        Stop();
         unlink(m_queue.c_str());
     }
 
@@ -123,14 +128,16 @@ TEST_F(SmsdTest, StartupAnswerBytes)
     ASSERT_TRUE(client->Read(frame));
     EXPECT_EQ(kServerData, frame.opcode);
     EXPECT_EQ(7u, GetU32(frame.payload, 0));
-    EXPECT_EQ(Z("1" + STX + "0" + STX + "http://127.0.0.1:9/order" + STX + "1" + STX + "13800000001"), frame.payload.substr(6));
+    EXPECT_EQ(Z("1" + STX + "0" + STX + "http://127.0.0.1:9/order" + STX + "1" + STX + "13800000001"),
+              frame.payload.substr(6));
 
     auto rejected = Online(10006);
     rejected->Call(1, 10006, 20061);
     ASSERT_TRUE(rejected->Read(frame));
     rejected->Data(1, std::string("1", 2));
     ASSERT_TRUE(rejected->Read(frame));
-    EXPECT_EQ(Z("1" + STX + "0" + STX + "http://127.0.0.1:9/order" + STX + "4" + STX + "13800000006"), frame.payload.substr(6));
+    EXPECT_EQ(Z("1" + STX + "0" + STX + "http://127.0.0.1:9/order" + STX + "4" + STX + "13800000006"),
+              frame.payload.substr(6));
 
     client->Call(8, 10001, 1234);
     ASSERT_TRUE(client->Read(frame));
@@ -166,6 +173,7 @@ TEST_F(SmsdTest, UndeliveryNoticesForUnknownNumbersNumbersWithoutTheServiceAndAF
     EXPECT_EQ(Z("6" + STX + "0" + STX + "10002" + STX + noRoom), NextStartedText(*sender));
 }
 
+// The texts wait in the queue file, across a restart of the server.
 TEST_F(SmsdTest, TextsForAnOfflineAccountWaitForItsLogin)
 {
     auto sender = Online(10001);
@@ -174,6 +182,8 @@ TEST_F(SmsdTest, TextsForAnOfflineAccountWaitForItsLogin)
     sender->Call(3, 10001, 20061); // a round trip: both requests are handled
     Frame frame;
     ASSERT_TRUE(sender->Read(frame));
+    Stop();
+    Start(m_directory);
     auto recipient = Online(10002);
     EXPECT_EQ(Z("4" + STX + "0" + STX + "10001" + STX + "first"), NextStartedText(*recipient));
     EXPECT_EQ(Z("4" + STX + "0" + STX + "10001" + STX + "second"), NextStartedText(*recipient));
@@ -188,7 +198,8 @@ TEST_F(SmsdTest, ScheduledTextsAreHeldUntilTheServersClockReachesThem)
     strftime(when, sizeof when, "%Y-%m-%d %H:%M:00", localtime(&later));
     SendMessage(*sender, 1, 10002, SendRequestText("10001", "10002", "later", "1" + STX + when));
     SendMessage(*sender, 2, 10002, SendRequestText("10001", "10002", "past", "1" + STX + "2000-01-01 00:00:00"));
-    EXPECT_EQ(Z("4" + STX + "0" + STX + "10001" + STX + "past"), NextStartedText(*recipient)) << "a past time is due at once";
+    EXPECT_EQ(Z("4" + STX + "0" + STX + "10001" + STX + "past"), NextStartedText(*recipient))
+        << "a past time is due at once";
     Frame frame;
     EXPECT_FALSE(recipient->Read(frame, 300)) << "held";
     m_server->ReleaseDue();

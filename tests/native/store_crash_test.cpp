@@ -10,6 +10,7 @@
 
 #include <db.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -255,5 +256,8 @@ TEST(StoreCrashTest, EveryWriteOfEveryOperation)
     EXPECT_EQ(0, tally.wrong) << report.substr(0, 500);
     EXPECT_EQ(0, tally.damaged);
     EXPECT_GE(points, operations);
+    struct stat info;
+    ASSERT_EQ(0, stat(file.c_str(), &info));
+    EXPECT_EQ(0600u, info.st_mode & 0777) << "the file is its owner's alone";
     fs::remove_all(root);
 }
