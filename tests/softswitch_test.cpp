@@ -42,22 +42,18 @@ struct EventLog {
         events.push_back(event);
         changed.notify_all();
     }
-    // True when an event starting with `prefix` arrived within the time.
-    bool WaitFor(const std::string& prefix, std::chrono::milliseconds timeout = 5000ms)
+    // The first event starting with `prefix`, waited for; empty when none
+    // arrived within the time.
+    std::string WaitFor(const std::string& prefix, std::chrono::milliseconds timeout = 5000ms)
     {
         std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, timeout, [&] {
+        std::string found;
+        changed.wait_for(lock, timeout, [&] {
             for (const std::string& event : events)
-                if (event.compare(0, prefix.size(), prefix) == 0) return true;
-            return false;
+                if (event.compare(0, prefix.size(), prefix) == 0) found = event;
+            return !found.empty();
         });
-    }
-    std::string Find(const std::string& prefix)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        for (const std::string& event : events)
-            if (event.compare(0, prefix.size(), prefix) == 0) return event;
-        return std::string();
+        return found;
     }
     void Clear()
     {
@@ -149,22 +145,23 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds time
     return true;
 }
 
-// A switch server played by the test: takes one connection and reads nothing.
+// A switch server played by the test, which the switch is pointed at while it
+// lives: takes one connection and reads nothing.
 class FakeServer {
 public:
-    FakeServer()
+    FakeServer() : m_real(ServerAddress())
     {
         USHORT port = 0;
         m_listener = BoundLoopback(&port);
         listen(m_listener, 1);
-        m_address = "127.0.0.1:" + std::to_string(port);
+        _putenv_s("SMSUTIL_SWITCH_ADDR", ("127.0.0.1:" + std::to_string(port)).c_str());
     }
     ~FakeServer()
     {
         ClosePeer();
         closesocket(m_listener);
+        _putenv_s("SMSUTIL_SWITCH_ADDR", m_real.c_str());
     }
-    const std::string& Address() const { return m_address; }
     bool Accept()
     {
         fd_set set;
@@ -184,19 +181,6 @@ public:
 private:
     SOCKET m_listener = INVALID_SOCKET;
     SOCKET m_peer = INVALID_SOCKET;
-    std::string m_address;
-};
-
-// Points the switch at another server for one test, whatever the test's end.
-class AddressOverride {
-public:
-    explicit AddressOverride(const std::string& address) : m_real(ServerAddress())
-    {
-        _putenv_s("SMSUTIL_SWITCH_ADDR", address.c_str());
-    }
-    ~AddressOverride() { _putenv_s("SMSUTIL_SWITCH_ADDR", m_real.c_str()); }
-
-private:
     std::string m_real;
 };
 
@@ -218,7 +202,6 @@ class SoftSwitchEnvironment : public ::testing::Environment {
 TEST(SoftSwitchTest, AdaptersReleasedInOnDisconnectedAreDeletedAfterIt)
 {
     FakeServer server;
-    AddressOverride address(server.Address());
     g_log.Clear();
     const int deleted = g_deleted;
     TestAdapter* adapter = NewAdapter("10001");
@@ -226,7 +209,7 @@ TEST(SoftSwitchTest, AdaptersReleasedInOnDisconnectedAreDeletedAfterIt)
     adapter->Call(10001, kType, nullptr, 0);
     ASSERT_TRUE(server.Accept());
     server.ClosePeer();
-    EXPECT_TRUE(g_log.WaitFor("10001 disconnected"));
+    EXPECT_NE("", g_log.WaitFor("10001 disconnected"));
     EXPECT_TRUE(WaitUntil([&] { return g_deleted == deleted + 1; })) << "released in its callback but not deleted";
     EXPECT_EQ(0, g_deletedInCallback.load()) << "deleted while its callback was running";
 }
@@ -234,7 +217,6 @@ TEST(SoftSwitchTest, AdaptersReleasedInOnDisconnectedAreDeletedAfterIt)
 TEST(SoftSwitchTest, CallsAndDataNeverWaitForAServerThatDoesNotRead)
 {
     FakeServer server;
-    AddressOverride address(server.Address());
     g_log.Clear();
     TestAdapter* watch = NewAdapter("watch");
     TestAdapter* adapter = NewAdapter("10001");
@@ -256,7 +238,7 @@ TEST(SoftSwitchTest, CallsAndDataNeverWaitForAServerThatDoesNotRead)
     // Ends the stall either way, so that a caller that waits comes back.
     server.ClosePeer();
     EXPECT_EQ(600, caller.get()) << "SendData refused while the link was up";
-    EXPECT_TRUE(g_log.WaitFor("watch disconnected"));
+    EXPECT_NE("", g_log.WaitFor("watch disconnected"));
     watch->Release();
 }
 
@@ -265,10 +247,9 @@ TEST(SoftSwitchTest, CallAnsweredAndDataBothWays)
     g_log.Clear();
     TestAdapter* adapter = NewAdapter("10001");
     adapter->Call(10001, kType, nullptr, 0);
-    ASSERT_TRUE(g_log.WaitFor("10001 result 0"));
+    ASSERT_NE("", g_log.WaitFor("10001 result 0"));
     EXPECT_EQ(0, adapter->SendData("1", 2));
-    ASSERT_TRUE(g_log.WaitFor("10001 data"));
-    const std::string answer = g_log.Find("10001 data").substr(strlen("10001 data "));
+    const std::string answer = g_log.WaitFor("10001 data ").substr(strlen("10001 data "));
     ASSERT_GT(answer.size(), 2u);
     const std::string text = answer.substr(2);
     EXPECT_EQ(0, text.compare(0, 4,
