@@ -1,5 +1,6 @@
 // Anchored layout: controls keep their pixel distances to points given in
-// percent of the client area, in the resizable dialogs the module is made of.
+// percent of the client area (remainders dropped), in the resizable dialogs
+// the module is made of.
 #include "process_resources.h"
 #include "skin/anchor_layout.h"
 #include "skin/resizable_dialog.h"
@@ -16,24 +17,6 @@ RECT RectIn(HWND host, HWND child)
     return rect;
 }
 
-class CWindowLayout : public CAnchorLayout {
-public:
-    CWindowLayout()
-    {
-        m_host = CreateWindowA("Static", "", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
-    }
-    ~CWindowLayout() override { DestroyWindow(m_host); }
-    HWND GetLayoutHost() override { return m_host; }
-    void SetClientSize(int width, int height)
-    {
-        RECT frame = {0, 0, width, height};
-        AdjustWindowRectEx(&frame, WS_POPUP, FALSE, 0);
-        SetWindowPos(m_host, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                     SWP_NOMOVE | SWP_NOZORDER);
-    }
-    HWND m_host;
-};
-
 // A resizable dialog as the module's are made: member controls bound with
 // DDX_Control, every control anchored in the initialisation.
 class CAnchoredDialog : public CResizableDialog {
@@ -42,18 +25,20 @@ public:
     CAnchoredDialog() : CResizableDialog(900) { ++alive; }
     ~CAnchoredDialog() override { --alive; }
     CEdit m_edit;
+    CStatic m_label;
     CButton m_ok;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override
     {
         DDX_Control(dx, 901, m_edit);
+        DDX_Control(dx, 902, m_label);
         DDX_Control(dx, IDOK, m_ok);
     }
     BOOL OnInitDialog() override
     {
         CResizableDialog::OnInitDialog();
-        AnchorControl(902, AnchorTopLeft, AnchorTopRight);
+        AnchorControl(902, AnchorMiddleCenter, AnchorNone);
         AnchorControl(901, AnchorTopLeft, AnchorBottomRight);
         // Reached through a temporary object, as handlers reach the
         // controls they do not bind.
@@ -66,26 +51,6 @@ int CAnchoredDialog::alive = 0;
 
 } // namespace
 
-TEST(AnchorLayoutTest, PercentDropsTheRemainder)
-{
-    CWindowLayout layout;
-    // Client 301 x 303: the centre lies at (150, 151), remainders dropped, so
-    // the margins are (10, 9). Rounding would put it at (151, 152); keeping
-    // the fractions would give margins of 9.5 and 8.5.
-    layout.SetClientSize(301, 303);
-    HWND child =
-        CreateWindowA("Static", "", WS_CHILD | WS_VISIBLE, 160, 160, 30, 10, layout.m_host, nullptr, nullptr, nullptr);
-    layout.AnchorControl(child, AnchorMiddleCenter, AnchorNone);
-    for (int size : {400, 501}) {
-        layout.SetClientSize(size, size + 2);
-        layout.ArrangeControls();
-        const RECT rect = RectIn(layout.m_host, child);
-        EXPECT_EQ(10 + size / 2, rect.left) << size;
-        EXPECT_EQ(9 + (size + 2) / 2, rect.top) << size;
-        EXPECT_EQ(30, rect.right - rect.left) << "AnchorNone keeps the size";
-    }
-}
-
 TEST(ResizableDialogTest, AnchoredControlsFollowTheSizeThatCannotShrinkBelowTheFirst)
 {
     CAnchoredDialog dialog;
@@ -97,17 +62,26 @@ TEST(ResizableDialogTest, AnchoredControlsFollowTheSizeThatCannotShrinkBelowTheF
     const HWND ok = dialog.m_ok.m_hWnd;
     const RECT editBefore = RectIn(dialog, edit);
     const RECT okBefore = RectIn(dialog, ok);
+    const RECT labelBefore = RectIn(dialog, dialog.m_label);
+    RECT clientBefore, client;
+    dialog.GetClientRect(&clientBefore);
 
-    dialog.SetWindowPos(nullptr, 0, 0, initial.right - initial.left + 40, initial.bottom - initial.top + 30,
+    // An odd width: one of the two centres has a half, which is dropped.
+    dialog.SetWindowPos(nullptr, 0, 0, initial.right - initial.left + 41, initial.bottom - initial.top + 30,
                         SWP_NOMOVE | SWP_NOZORDER);
+    dialog.GetClientRect(&client);
     const RECT editAfter = RectIn(dialog, edit);
     const RECT okAfter = RectIn(dialog, ok);
+    const RECT labelAfter = RectIn(dialog, dialog.m_label);
     EXPECT_EQ(editBefore.left, editAfter.left);
-    EXPECT_EQ(editBefore.right + 40, editAfter.right);
+    EXPECT_EQ(editBefore.right + 41, editAfter.right);
     EXPECT_EQ(editBefore.bottom + 30, editAfter.bottom);
-    EXPECT_EQ(okBefore.left + 40, okAfter.left);
+    EXPECT_EQ(okBefore.left + 41, okAfter.left);
     EXPECT_EQ(okBefore.top + 30, okAfter.top);
     EXPECT_EQ(okBefore.right - okBefore.left, okAfter.right - okAfter.left);
+    EXPECT_EQ(labelBefore.left + client.right / 2 - clientBefore.right / 2, labelAfter.left);
+    EXPECT_EQ(labelBefore.top + 15, labelAfter.top);
+    EXPECT_EQ(labelBefore.right - labelBefore.left, labelAfter.right - labelAfter.left) << "AnchorNone keeps the size";
 
     MINMAXINFO limits = {};
     dialog.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));

@@ -1,8 +1,6 @@
 // The GUI framework stand-in: what the module relies on that its own dialogs'
 // tests would not show.
 #include "afxwin.h"
-#include "dialog_input.h"
-#include "guarded_heap.h"
 
 #include <gtest/gtest.h>
 
@@ -60,50 +58,4 @@ TEST(WindowMapTest, AnObjectGoingFirstLeavesASubclassOnTopInTheChain)
     delete wnd;
     EXPECT_FALSE(IsWindow(edit)) << "the object takes its window with it";
     EXPECT_EQ(static_cast<UINT>(WM_NCDESTROY), g_topLastMessage);
-}
-
-// Closes and deletes itself as the module's modeless dialogs do. Its default
-// button hands the close to another message of the dialog, so that the
-// object goes while two of its messages are still being dispatched.
-class CClosingDialog : public CDialog {
-public:
-    static int alive;
-    CClosingDialog() : CDialog(110) { ++alive; }
-    ~CClosingDialog() override { --alive; }
-
-protected:
-    void OnCancel() override { DestroyWindow(); }
-    void OnCloseButton() { SendMessage(WM_APP + 2); }
-    LRESULT OnCloseRequest(WPARAM, LPARAM)
-    {
-        OnCancel();
-        return 0;
-    }
-    void PostNcDestroy() override { delete this; }
-    DECLARE_MESSAGE_MAP()
-};
-int CClosingDialog::alive = 0;
-BEGIN_MESSAGE_MAP(CClosingDialog, CDialog)
-ON_BN_CLICKED(112, OnCloseButton)
-ON_MESSAGE(WM_APP + 2, OnCloseRequest)
-END_MESSAGE_MAP()
-
-TEST(DialogTest, NothingTouchesASelfDeletingDialogAfterItsLastMessage)
-{
-    for (int how = 0; how < 3; ++how) {
-        SCOPED_TRACE(how == 0 ? "escape" : how == 1 ? "close box" : "enter on the default button");
-        GuardedHeap::BeginQuarantine();
-        CClosingDialog* dialog = new CClosingDialog;
-        ASSERT_TRUE(dialog->Create(110, nullptr));
-        dialog->ShowWindow(SW_SHOW);
-        const HWND window = dialog->m_hWnd;
-        if (how == 1)
-            ClickCloseBox(window);
-        else
-            PressDialogKey(window, how == 0 ? VK_ESCAPE : VK_RETURN, ::GetDlgItem(window, 111));
-        const bool windowLeft = ::IsWindow(window) != FALSE;
-        EXPECT_EQ(0u, GuardedHeap::EndQuarantine()) << "blocks written after they were deleted";
-        EXPECT_FALSE(windowLeft);
-        EXPECT_EQ(0, CClosingDialog::alive) << "the dialog deleted itself";
-    }
 }

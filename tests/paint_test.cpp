@@ -1,8 +1,7 @@
 // Skinned painting read back as pixels, with the skin of paint_test.skin: the
-// off-screen paint, the captionless frame dialog and the message panel.
+// captionless frame dialog and the message panel, both painted off screen.
 #include "pixel_snapshot.h"
 #include "process_resources.h"
-#include "skin/memory_paint_dc.h"
 #include "skin/skin_frame_dialog.h"
 #include "skin/skin_provider.h"
 #include "skin/skin_static.h"
@@ -35,30 +34,6 @@ protected:
     void SetUp() override { CSkinProvider::Instance().SetUseSkin(1); }
     void TearDown() override { CSkinProvider::Instance().SetUseSkin(0); }
 };
-
-// Fills its client area through the memory device context, and notes what
-// the screen showed while the memory picture was complete.
-class CFillWindow : public CWnd {
-public:
-    COLORREF m_colour = kTop;
-    COLORREF m_shownDuringPaint = CLR_INVALID;
-
-protected:
-    void OnPaint()
-    {
-        CMemoryPaintDC dc(this);
-        RECT client;
-        GetClientRect(&client);
-        HBRUSH brush = CreateSolidBrush(m_colour);
-        FillRect(dc.GetSafeHdc(), &client, brush);
-        DeleteObject(brush);
-        m_shownDuringPaint = Canvas(m_hWnd, false).At(client.right / 2, client.bottom / 2);
-    }
-    DECLARE_MESSAGE_MAP()
-};
-BEGIN_MESSAGE_MAP(CFillWindow, CWnd)
-ON_WM_PAINT()
-END_MESSAGE_MAP()
 
 // Created and shown without activation, whose default handling repaints the
 // system's own frame; only the dialog's painting is under test here.
@@ -137,26 +112,6 @@ private:
 int BandBottom(int band) { return band == -1 ? kHeight - kMargin : kMargin + band; }
 
 } // namespace
-
-TEST_F(PaintTest, OffScreenPictureReachesTheWholeClientAreaOnlyWhenThePaintEnds)
-{
-    CFillWindow window;
-    ASSERT_TRUE(window.CreateEx(0, nullptr, "paint", WS_POPUP | WS_VISIBLE, RECT{40, 40, 253, 137}, nullptr, 0));
-    window.UpdateWindow();
-    window.m_colour = kClient;
-    window.Invalidate(FALSE);
-    window.UpdateWindow();
-    EXPECT_EQ(ColourText(kTop), ColourText(window.m_shownDuringPaint)) << "shown before the paint ended";
-    const Canvas after(window, false);
-    EXPECT_EQ(213 * 97, after.Count(after.All(), kClient));
-    const int left = GdiObjectsLeftBy(
-        [&] {
-            window.Invalidate(FALSE);
-            window.UpdateWindow();
-        },
-        1000);
-    EXPECT_EQ(0, left) << "GDI objects left by 1,000 paints";
-}
 
 TEST_F(PaintTest, EachFrameElementLandsInItsStripAfterResizesAndActivationChanges)
 {

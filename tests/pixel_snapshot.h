@@ -12,18 +12,20 @@ public:
     Canvas(int width, int height, COLORREF fill = RGB(255, 255, 255))
     {
         Make(width, height);
-        Fill(fill);
+        RECT all = All();
+        HBRUSH brush = CreateSolidBrush(fill);
+        FillRect(m_dc, &all, brush);
+        DeleteObject(brush);
     }
     // What `window` shows: its client area, or with wholeWindow its frame
     // too, (0, 0) then at the frame's top-left corner.
     Canvas(HWND window, bool wholeWindow)
     {
         RECT rect;
-        if (wholeWindow) {
+        if (wholeWindow)
             GetWindowRect(window, &rect);
-        } else {
+        else
             GetClientRect(window, &rect);
-        }
         Make(rect.right - rect.left, rect.bottom - rect.top);
         HDC source = wholeWindow ? GetWindowDC(window) : GetDC(window);
         BitBlt(m_dc, 0, 0, m_width, m_height, source, 0, 0, SRCCOPY);
@@ -48,13 +50,6 @@ public:
         const DWORD bgra = m_bits[static_cast<size_t>(y) * m_width + x];
         return RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
     }
-    void Fill(COLORREF colour)
-    {
-        RECT all = All();
-        HBRUSH brush = CreateSolidBrush(colour);
-        FillRect(m_dc, &all, brush);
-        DeleteObject(brush);
-    }
     int Count(const RECT& rect, COLORREF colour) const
     {
         int count = 0;
@@ -62,8 +57,8 @@ public:
             for (int x = rect.left; x < rect.right; ++x) count += At(x, y) == colour;
         return count;
     }
-    // The first row of `rect` with a pixel other than `background`; -1 when none
-    // has.
+    // The first row of `rect` with a pixel other than `background`; -1 when
+    // none has.
     int FirstRowNotOf(COLORREF background, const RECT& rect) const
     {
         for (int y = rect.top; y < rect.bottom; ++y)
@@ -84,11 +79,7 @@ private:
         m_width = width > 0 ? width : 1;
         m_height = height > 0 ? height : 1;
         BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = m_width;
-        info.bmiHeader.biHeight = -m_height; // top row first
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader = {sizeof info.bmiHeader, m_width, -m_height, 1, 32}; // top row first
         void* bits = nullptr;
         m_bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
         m_bits = static_cast<const DWORD*>(bits);
