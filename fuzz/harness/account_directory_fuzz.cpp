@@ -1,21 +1,9 @@
 // An account directory file, as the host and smsd load it.
+#include "check.h"
 #include "account_directory.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
-
-namespace {
-
-void Check(bool condition, const char* what)
-{
-    if (condition) return;
-    fprintf(stderr, "account directory: %s\n", what);
-    abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -4,6 +4,7 @@
 // waiting, whether it calls the file damaged, the damaged file kept aside
 // byte for byte (never lost, even when one is already kept), and a file left
 // behind that reads back clean with the same texts.
+#include "check.h"
 #include "queue_file.h"
 
 #include <dirent.h>
@@ -11,8 +12,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -20,21 +19,11 @@
 #include <string>
 #include <vector>
 
-using smsd::QueueFile;
 using smsd::QueuedText;
+using smsd::QueueFile;
 
 namespace {
 
-void Check(bool condition, const char* what)
-{
-    if (condition) return;
-    fprintf(stderr, "queue file: %s\n", what);
-    abort();
-}
-
-// --- Our own reading of the journal -------------------------------------
-
-const char kMark[8] = {'S', 'M', 'S', 'D', 'Q', 'U', 'E', '1'};
 const size_t kLargestBody = 1u << 20; // what smsd ever writes in one record
 
 uint32_t Crc(const std::string& bytes, size_t at, size_t size)
@@ -54,40 +43,26 @@ uint64_t Le(const std::string& bytes, size_t at, int size)
     return value;
 }
 
-void PutLe(std::string& out, uint64_t value, int size)
+// The sound record at `at`: its size (0: none) and what it says, 'A' an
+// accepted text, 'D' one done.
+size_t ReadAt(const std::string& bytes, size_t at, char& kind, QueuedText& item)
 {
-    for (int i = 0; i < size; ++i, value >>= 8) out.push_back(static_cast<char>(value & 0xFF));
-}
-
-struct Record {
-    char kind = 0; // 'A' or 'D'; 0: nothing sound here
-    size_t size = 0;
-    QueuedText item;
-};
-
-Record ReadAt(const std::string& bytes, size_t at)
-{
-    Record record;
-    if (bytes.size() < at + 8) return record;
+    if (bytes.size() < at + 8) return 0;
     const uint64_t length = Le(bytes, at, 4);
-    if (length < 9 || length > kLargestBody || length > bytes.size() - at - 8) return record;
-    if (Crc(bytes, at + 8, length) != Le(bytes, at + 4, 4)) return record;
+    if (length < 9 || length > kLargestBody || length > bytes.size() - at - 8) return 0;
+    if (Crc(bytes, at + 8, length) != Le(bytes, at + 4, 4)) return 0;
     const size_t body = at + 8;
-    const char kind = bytes[body];
-    record.item.id = Le(bytes, body + 1, 8);
-    if (kind == 'D' && length == 9) {
-        record.kind = 'D';
-    } else if (kind == 'A' && length >= 29 && Le(bytes, body + 25, 4) == length - 29) {
-        record.kind = 'A';
-        record.item.recipient = static_cast<uint32_t>(Le(bytes, body + 9, 4));
-        record.item.caller = static_cast<uint32_t>(Le(bytes, body + 13, 4));
-        record.item.due = static_cast<time_t>(static_cast<int64_t>(Le(bytes, body + 17, 8)));
-        record.item.text = bytes.substr(body + 29, length - 29);
-    } else {
-        return record;
+    kind = bytes[body];
+    item.id = Le(bytes, body + 1, 8);
+    if (kind == 'A' && length >= 29 && Le(bytes, body + 25, 4) == length - 29) {
+        item.recipient = static_cast<uint32_t>(Le(bytes, body + 9, 4));
+        item.caller = static_cast<uint32_t>(Le(bytes, body + 13, 4));
+        item.due = static_cast<time_t>(static_cast<int64_t>(Le(bytes, body + 17, 8)));
+        item.text = bytes.substr(body + 29, length - 29);
+    } else if (kind != 'D' || length != 9) {
+        return 0;
     }
-    record.size = 8 + length;
-    return record;
+    return 8 + length;
 }
 
 struct Reading {
@@ -103,53 +78,40 @@ Reading Read(const std::string& bytes)
 {
     Reading reading;
     size_t at = 0;
-    if (bytes.size() >= 8 && memcmp(bytes.data(), kMark, 8) == 0) at = 8;
-    else reading.markMissing = !bytes.empty();
+    if (bytes.compare(0, 8, "SMSDQUE1") == 0)
+        at = 8;
+    else
+        reading.markMissing = !bytes.empty();
     while (at < bytes.size()) {
-        Record record = ReadAt(bytes, at);
-        if (!record.kind) {
+        char kind = 0;
+        QueuedText item;
+        size_t size = ReadAt(bytes, at, kind, item);
+        if (!size) {
             ++reading.damagedStretches;
-            while (++at < bytes.size() && !(record = ReadAt(bytes, at)).kind) {
-            }
-            if (!record.kind) break;
+            while (++at < bytes.size() && !(size = ReadAt(bytes, at, kind, item))) {}
+            if (!size) break;
         }
-        if (record.kind == 'A') reading.pending[record.item.id] = record.item;
-        else reading.pending.erase(record.item.id);
-        at += record.size;
+        if (kind == 'A')
+            reading.pending[item.id] = item;
+        else
+            reading.pending.erase(item.id);
+        at += size;
     }
     return reading;
-}
-
-std::string EncodeAccept(const QueuedText& item)
-{
-    std::string body = "A";
-    PutLe(body, item.id, 8);
-    PutLe(body, item.recipient, 4);
-    PutLe(body, item.caller, 4);
-    PutLe(body, static_cast<uint64_t>(static_cast<int64_t>(item.due)), 8);
-    PutLe(body, item.text.size(), 4);
-    body += item.text;
-    std::string record;
-    PutLe(record, body.size(), 4);
-    PutLe(record, Crc(body, 0, body.size()), 4);
-    return record + body;
-}
-
-bool Same(const QueuedText& a, const QueuedText& b)
-{
-    return a.id == b.id && a.recipient == b.recipient && a.caller == b.caller && a.due == b.due && a.text == b.text;
 }
 
 bool SameAs(const std::vector<QueuedText>& got, const std::map<uint64_t, QueuedText>& expected)
 {
     if (got.size() != expected.size()) return false;
     size_t i = 0;
-    for (const auto& entry : expected)
-        if (!Same(got[i++], entry.second)) return false;
+    for (const auto& entry : expected) {
+        const QueuedText& a = got[i++];
+        const QueuedText& b = entry.second;
+        if (a.id != b.id || a.recipient != b.recipient || a.caller != b.caller || a.due != b.due || a.text != b.text)
+            return false;
+    }
     return true;
 }
-
-// --- Files --------------------------------------------------------------
 
 // One directory per process, so that fuzzing jobs side by side never meet.
 const std::string& Directory()
@@ -165,27 +127,25 @@ const std::string& Directory()
     return directory;
 }
 
-std::vector<std::string> Names()
+// Empties the directory; with `allowed`, first checks that nothing but the
+// queue and what was kept aside stayed behind.
+void Clean(bool allowed)
 {
-    std::vector<std::string> names;
     DIR* dir = opendir(Directory().c_str());
     Check(dir != nullptr, "cannot list the temporary directory");
-    while (dirent* entry = readdir(dir))
-        if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0) names.push_back(entry->d_name);
+    while (dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        if (allowed) Check(name == "queue" || name.compare(0, 13, "queue.damaged") == 0, "a stray file stayed behind");
+        unlink((Directory() + "/" + name).c_str());
+    }
     closedir(dir);
-    return names;
-}
-
-void Clean()
-{
-    for (const std::string& name : Names()) unlink((Directory() + "/" + name).c_str());
 }
 
 void WriteFile(const std::string& path, const std::string& bytes)
 {
-    FILE* f = fopen(path.c_str(), "wb");
-    Check(f != nullptr, "cannot write the input");
-    Check(fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && fclose(f) == 0, "cannot write the input");
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    Check(static_cast<bool>(out << bytes) || bytes.empty(), "cannot write the input");
 }
 
 bool ReadFile(const std::string& path, std::string& bytes)
@@ -212,14 +172,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string input(reinterpret_cast<const char*>(data), size);
     const Reading expected = Read(input);
-    Clean();
+    Clean(false);
     const std::string path = Directory() + "/queue";
     WriteFile(path, input);
 
     // The reader's own parse of the bytes, then a restart on the file.
     std::vector<std::string> damage;
     uint64_t highest = 0;
-    const std::map<uint64_t, QueuedText> parsed = QueueFile::Parse(input, damage, highest);
+    const size_t parsed = QueueFile::Parse(input, damage, highest).size();
     Check(damage.size() == expected.damagedStretches + (expected.markMissing ? 1 : 0),
           "Parse gave not one line per damaged stretch");
 
@@ -228,16 +188,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (size_t i = 0; i < pending.size(); ++i) {
         Check(i == 0 || pending[i - 1].id < pending[i].id, "waiting texts not in order, or an id twice");
         // Nothing made up: each text is carried whole by a sound record of the file.
-        Check(input.find(EncodeAccept(pending[i])) != std::string::npos, "a waiting text that no sound record carries");
+        Check(input.find(QueueFile::EncodeAccept(pending[i])) != std::string::npos,
+              "a waiting text that no sound record carries");
     }
     Check(SameAs(pending, expected.pending), "the waiting texts are not those the file's sound records leave");
-    Check(pending.size() == parsed.size(), "Open and Parse disagree");
-    Check(report.empty() == !expected.Damaged(), expected.Damaged() ? "damage not reported" : "a sound file reported as damaged");
+    Check(pending.size() == parsed, "Open and Parse disagree");
+    Check(report.empty() == !expected.Damaged(), "damage not reported, or a sound file reported as damaged");
 
     std::string aside;
     const bool keptAside = ReadFile(path + ".damaged", aside);
-    Check(keptAside == expected.Damaged(), expected.Damaged() ? "the damaged file was not kept aside" : "a sound file was moved aside");
-    if (keptAside) Check(aside == input, "the file kept aside is not the damaged file as it was");
+    Check(keptAside == expected.Damaged(), "the damaged file not kept aside, or a sound file moved aside");
+    Check(!keptAside || aside == input, "the file kept aside is not the damaged file as it was");
 
     // What is left at the path is sound, private, and reads back the same.
     std::string now;
@@ -248,8 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     struct stat info;
     Check(stat(path.c_str(), &info) == 0 && (info.st_mode & 0777) == 0600, "the file left behind is not mode 0600");
     std::vector<std::string> again;
-    Check(SameAs(Open(path, again), expected.pending), "reopening gave other texts");
-    Check(again.empty(), "reopening the file left behind reported damage");
+    Check(SameAs(Open(path, again), expected.pending) && again.empty(), "reopening gave other texts, or damage");
 
     if (expected.Damaged()) {
         // The same damage found again must not cost the copy kept the first time.
@@ -272,23 +232,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         QueueFile queue;
         std::vector<std::string> ignored;
         std::string error;
-        Check(queue.Open(path, ignored, error), "Open failed on the file it left behind");
-        Check(queue.Accept(taken), "a text could not be taken on after the restart");
+        Check(queue.Open(path, ignored, error) && queue.Accept(taken),
+              "a text could not be taken on after the restart");
     }
     Check(expected.pending.count(taken.id) == 0, "a new text got the id of a waiting one");
     std::map<uint64_t, QueuedText> withTaken = expected.pending;
     withTaken[taken.id] = taken;
     std::vector<std::string> third;
-    Check(SameAs(Open(path, third), withTaken), "a text taken on after the restart was lost or changed others");
-    Check(third.empty(), "a text taken on after the restart damaged the file");
-
-    // Nothing but the queue and what was kept aside stays behind.
-    const std::string keptName = "queue.damaged";
-    for (const std::string& name : Names()) {
-        if (name == "queue" || name.compare(0, keptName.size(), keptName) == 0) continue;
-        fprintf(stderr, "queue file: %s stayed behind\n", name.c_str());
-        Check(false, "a stray file stayed behind");
-    }
-    Clean();
+    Check(SameAs(Open(path, third), withTaken) && third.empty(),
+          "a text taken on after the restart was lost or harmed");
+    Clean(true);
     return 0;
 }

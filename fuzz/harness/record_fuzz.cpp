@@ -1,24 +1,12 @@
 // A stored value as the database hands it back: decoded as a record and as
 // a signature. A record that decodes is encoded again and must decode to the
 // same fields, so that what the store reads it can also write back.
+#include "check.h"
 #include "store/byte_reader.h"
 #include "store/byte_writer.h"
 #include "store/sms_record.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-void Check(bool condition, const char* what)
-{
-    if (condition) return;
-    fprintf(stderr, "record: %s\n", what);
-    abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

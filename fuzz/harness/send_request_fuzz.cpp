@@ -1,26 +1,14 @@
 // The bytes of a DATA frame on a call to another account: smsd's reading of
 // a send request, its scheduled time and the log form of the bytes. A request
 // that parses must be exactly the fields it was read into.
+#include "check.h"
 #include "gbk.h"
 #include "service_text.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 using namespace smsd;
-
-namespace {
-
-void Check(bool condition, const char* what)
-{
-    if (condition) return;
-    fprintf(stderr, "send request: %s\n", what);
-    abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,20 +1,12 @@
 // A skin file, as the skin module reads it from the skin's folder.
+#include "check.h"
 #include "host/ixaskin/skin_file.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace {
-
-void Check(bool condition, const char* what)
-{
-    if (condition) return;
-    fprintf(stderr, "skin file: %s\n", what);
-    abort();
-}
 
 void CheckEntry(const SkinEntry& entry)
 {

@@ -3,6 +3,7 @@
 // side. The input holds the connections' bytes separated by "\xFE\xFE\xFE\xFE".
 // Whatever the server writes back must be whole, well-formed server frames,
 // and the server must close each connection once the peer has.
+#include "check.h"
 #include "sms_server.h"
 #include "switch_frame.h"
 
@@ -15,8 +16,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -30,18 +29,6 @@ namespace {
 const char kConnectionMark[] = "\xFE\xFE\xFE\xFE";
 const size_t kMaxConnections = 8;
 const time_t kNow = 1700000000; // the server's clock, fixed so runs repeat
-
-void Check(bool condition, const char* what)
-{
-    if (condition) return;
-    fprintf(stderr, "smsd session: %s\n", what);
-    abort();
-}
-
-bool IsServerOpcode(uint8_t opcode)
-{
-    return opcode == kLoginOk || opcode == kCallResult || opcode == kServerData || opcode == kIncoming;
-}
 
 // Sends `bytes`, closes the sending side and reads until the server closes.
 std::string Converse(uint16_t port, const std::string& bytes)
@@ -72,11 +59,8 @@ std::string Converse(uint16_t port, const std::string& bytes)
         if (n == 0) break;
         // The fuzzing engine's timer interrupts a read that has a time-out.
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            if (errno != ECONNRESET) fprintf(stderr, "smsd session: read: %s\n", strerror(errno));
-            Check(errno == ECONNRESET, "the server did not close a connection its peer had closed");
-            break;
-        }
+        Check(n > 0 || errno == ECONNRESET, "the server did not close a connection its peer had closed");
+        if (n < 0) break;
         answer.append(buffer, static_cast<size_t>(n));
     }
     close(fd);
@@ -94,7 +78,9 @@ void CheckAnswer(const std::string& answer)
         const FrameReader::Result result = reader.Next(frame, error);
         if (result == FrameReader::kNeedMore) break;
         Check(result == FrameReader::kFrame, "the server wrote a malformed frame");
-        Check(IsServerOpcode(frame.opcode), "the server wrote a client's opcode");
+        Check(frame.opcode == kLoginOk || frame.opcode == kCallResult || frame.opcode == kServerData ||
+                  frame.opcode == kIncoming,
+              "the server wrote a client's opcode");
         consumed += 5 + frame.payload.size();
     }
     Check(consumed == answer.size(), "the server wrote part of a frame");

@@ -2,25 +2,13 @@
 // socket would, through the frame reader. Every frame it returns must be the
 // very bytes of the stream at that point, and nothing may be left unread
 // that makes up a whole frame.
+#include "check.h"
 #include "switch_frame.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 using namespace switchproto;
-
-namespace {
-
-void Check(bool condition, const char* what)
-{
-    if (condition) return;
-    fprintf(stderr, "switch frame: %s\n", what);
-    abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -64,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!bad) {
         // Waiting for more: what is left is less than a whole frame.
         const std::string rest = stream.substr(consumed);
-        if (rest.size() >= 4) Check(4 + static_cast<size_t>(GetU32(rest, 0)) > rest.size(), "a whole frame left unread");
+        if (rest.size() >= 4)
+            Check(4 + static_cast<size_t>(GetU32(rest, 0)) > rest.size(), "a whole frame left unread");
     }
     return 0;
 }
