@@ -1,5 +1,5 @@
-// Skinned painting read back as pixels, with the skin of paint_test.skin: the
-// captionless frame dialog and the message panel, both painted off screen.
+// The skin provider over the host's skin module, and the skinned windows
+// painted with it, read back as pixels, with the skin of paint_test.skin.
 #include "pixel_snapshot.h"
 #include "process_resources.h"
 #include "skin/skin_frame_dialog.h"
@@ -27,12 +27,31 @@ const COLORREF kBottom = RGB(0x80, 0x20, 0xC0);
 const COLORREF kWhiteBg = RGB(0xF0, 0xE0, 0xD0);
 const COLORREF kMsgBg = RGB(0x30, 0x50, 0x70);
 const COLORREF kFontColour = RGB(0xFF, 0xFF, 0x00);
+const COLORREF kSplitColour = RGB(0x11, 1, 1);
+const COLORREF kSplitPainting = RGB(0xA1, 1, 1);
+const COLORREF kBigFontColour = RGB(0x00, 0xAA, 0x00);
+const std::string kLongGroup(39, 'G');
+const std::string kLongKey(39, 'K');
 
-// Skin lookups on for every case, as the plugin's initialisation turns them on.
+// Skin lookups on for every case, as the plugin's initialisation turns them
+// on; a canvas to paint elements into.
 class PaintTest : public testing::Test {
 protected:
-    void SetUp() override { CSkinProvider::Instance().SetUseSkin(1); }
-    void TearDown() override { CSkinProvider::Instance().SetUseSkin(0); }
+    void SetUp() override
+    {
+        provider.SetUseSkin(1);
+        dc.m_hDC = canvas.Dc();
+    }
+    void TearDown() override
+    {
+        provider.SetUseSkin(0);
+        auto count =
+            reinterpret_cast<LONG(WINAPI*)()>(GetProcAddress(GetModuleHandleA("ixaskin.dll"), "SkinOpenGroupCount"));
+        EXPECT_EQ(0, count ? count() : -1) << "a group was left open";
+    }
+    CSkinProvider& provider = CSkinProvider::Instance();
+    Canvas canvas{40, 40};
+    CDC dc;
 };
 
 // Created and shown without activation, whose default handling repaints the
@@ -112,6 +131,95 @@ private:
 int BandBottom(int band) { return band == -1 ? kHeight - kMargin : kMargin + band; }
 
 } // namespace
+
+TEST_F(PaintTest, WithLookupsOffColoursAreBlackAndTheFontIsTheDefault)
+{
+    // A skin font first, so that the default must come back after it.
+    provider.GetFont("Fonts_Big", nullptr);
+    provider.SetUseSkin(0);
+    EXPECT_EQ(0u, provider.GetColor("Provider_Split"));
+    COLORREF colour = 0x00ABCDEF;
+    LOGFONTA font = {};
+    GetObjectA(provider.GetFont("SkinStaticSMS_Font", &colour), sizeof font, &font);
+    EXPECT_EQ(12, font.lfHeight);
+    EXPECT_EQ(400, font.lfWeight);
+    EXPECT_STREQ("宋体", font.lfFaceName);
+    EXPECT_EQ(0x00ABCDEFu, colour) << "the colour is left alone";
+    provider.PaintElement(&dc, {0, 0, 20, 20}, "Provider_Split", 1);
+    EXPECT_EQ(400, canvas.Count({0, 0, 20, 20}, RGB(0, 0, 0))) << "the skin's painting is a black fill";
+}
+
+// Mode 1 paints the skin's painting, other modes fill with the colour; what
+// the skin does not know gives black, or nothing in mode 1.
+TEST_F(PaintTest, AnElementsColourAndPaintingLandInItsRectangle)
+{
+    EXPECT_EQ(kSplitColour, provider.GetColor("Provider_Split"));
+    provider.PaintElement(&dc, {0, 0, 20, 20}, "Provider_Split", 1);
+    provider.PaintElement(&dc, {0, 20, 20, 40}, "Provider_Split", 0);
+    provider.PaintElement(&dc, {20, 0, 40, 20}, "SkinStaticSMS_Nothing", 1);
+    provider.PaintElement(&dc, {20, 20, 40, 40}, "Nothing_AtAll", 0);
+    EXPECT_EQ(400, canvas.Count({0, 0, 20, 20}, kSplitPainting)) << "the skin's painting";
+    EXPECT_EQ(400, canvas.Count({0, 20, 20, 40}, kSplitColour)) << "a fill with the colour";
+    EXPECT_EQ(400, canvas.Count({20, 0, 40, 20}, RGB(255, 255, 255))) << "mode 1 paints nothing unknown";
+    EXPECT_EQ(400, canvas.Count({20, 20, 40, 40}, RGB(0, 0, 0))) << "other modes fill with the fallback";
+    for (const char* unknown : {"Nothing_AtAll", "SkinStaticSMS_Nothing", "SkinStaticSMS", "SkinStaticSMS_"})
+        EXPECT_EQ(0u, provider.GetColor(unknown)) << unknown;
+    // Lookups use at most 39 bytes of group and key.
+    EXPECT_EQ(RGB(10, 11, 12), provider.GetColor((kLongGroup + "XYZ_" + kLongKey + "QRS").c_str()));
+    EXPECT_EQ(0u, provider.GetColor((kLongGroup.substr(1) + "_" + kLongKey).c_str()));
+}
+
+TEST(SkinProviderNameTest, SplitsAtTheFirstUnderscoreThatIsNoTrailByte)
+{
+    const struct {
+        const char* name;
+        const char* group;
+        const char* key;
+    } cases[] = {
+        {"SkinStaticSMS_Font", "SkinStaticSMS", "Font"},
+        {"Whole", "Whole", ""},
+        {"A_B_C", "A", "B_C"},
+        // 0x5F ends the double-byte character 81 5F: it is no underscore.
+        {"\x81\x5F"
+         "A_B",
+         "\x81\x5F"
+         "A",
+         "B"},
+    };
+    for (const auto& expected : cases) {
+        CString group = "old", key = "old";
+        EXPECT_EQ(0, CSkinProvider::SplitElementName(expected.name, group, key)) << expected.name;
+        EXPECT_STREQ(expected.group, group) << expected.name;
+        EXPECT_STREQ(expected.key, key) << expected.name;
+    }
+}
+
+// The provider keeps its current and its previous font: a font drawn with
+// stays a font through the next lookup, and thousands leave nothing behind.
+TEST_F(PaintTest, AFontStaysUsableUntilTheNextLookupAndNoneIsLeftBehind)
+{
+    COLORREF colour = 0;
+    HFONT panel = provider.GetFont("SkinStaticSMS_Font", &colour);
+    EXPECT_EQ(kFontColour, colour);
+    EXPECT_EQ(panel, provider.GetFont("SkinStaticSMS_Font", nullptr)) << "the same element keeps its font";
+    HGDIOBJ previous = SelectObject(canvas.Dc(), panel);
+    HFONT big = provider.GetFont("Fonts_Big", &colour);
+    EXPECT_EQ(kBigFontColour, colour);
+    EXPECT_EQ(OBJ_FONT, static_cast<int>(GetObjectType(panel))) << "replaced while still selected";
+    SelectObject(canvas.Dc(), previous);
+    EXPECT_EQ(big, provider.GetFont("Nothing_AtAll", &colour)) << "a failed lookup returns the current font";
+
+    int i = 0;
+    const int left = GdiObjectsLeftBy(
+        [&] {
+            SelectObject(canvas.Dc(), provider.GetFont(i % 2 ? "SkinStaticSMS_Font" : "Fonts_Big", nullptr));
+            SelectObject(canvas.Dc(), GetStockObject(SYSTEM_FONT));
+            provider.PaintElement(&dc, {0, 0, 9, 9}, i % 3 ? "Provider_Split" : "SkinStaticSMS_MsgBgSMS", i % 2);
+            ++i;
+        },
+        1000);
+    EXPECT_EQ(0, left) << "GDI objects left by 1,000 lookups and paints";
+}
 
 TEST_F(PaintTest, EachFrameElementLandsInItsStripAfterResizesAndActivationChanges)
 {
