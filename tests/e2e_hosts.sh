@@ -34,7 +34,7 @@ start_host() { # account [data directory [options]]; its pid joins `hosts`
 }
 
 # The controls a person uses: the host's plugin button and contact list, the
-# send dialog's recipient, counter frame, message field and send button.
-plugin_button=100 contacts=101 recipient=3046 frame=3066 message=3063 send=3049
+# send dialog's recipient, message field and send button.
+plugin_button=100 contacts=101 recipient=3046 message=3063 send=3049
 # The view dialog's sender label, text and back button.
 sender_label=3031 body=3040 back=3018

@@ -24,8 +24,6 @@ wait_for 10001 $recipient '^李四\(10002\)$'
 check "double-clicking 李四 opens the send dialog on him" "$(drive --account 10001 text $recipient)" '^李四\(10002\)$'
 printf '你好 smsutil\r\nline2' > "$work/message.txt"
 drive --account 10001 paste $message "$(windows_path "$work/message.txt")" >/dev/null
-wait_for 10001 $frame '共 19 个汉字'
-check "the counter counts the pasted text" "$(drive --account 10001 text $frame)" '最多 70 个汉字，您的消息共 19 个汉字'
 drive --account 10001 click $send >/dev/null
 for _ in $(seq 30); do drive --account 10001 text $message >/dev/null || break; sleep 0.3; done
 check "the dialog closes once the message is handed over" "$(drive --account 10001 text $message || echo closed)" '^closed$'
@@ -40,8 +38,6 @@ wait_for 10001 $recipient '^周九\(10009\)$'
 check "double-clicking 周九 opens the send dialog on him" "$(drive --account 10001 text $recipient)" '^周九\(10009\)$'
 printf 'nobody there' > "$work/unknown.txt"
 drive --account 10001 paste $message "$(windows_path "$work/unknown.txt")" >/dev/null
-wait_for 10001 $frame '共 14 个英文字符'
-check "the counter counts the 12 characters and the service's 2" "$(drive --account 10001 text $frame)" '共 14 个英文字符'
 drive --account 10001 click $send >/dev/null
 wait_for 10001 $sender_label '^系统\(10009\)$'
 check "the undeliverable message comes back to 张三 as a notice" "$(drive --account 10001 text $sender_label)" '^系统\(10009\)$'
@@ -59,7 +55,5 @@ sent=$(db5.3_dump -s 10001mdata "$work/data/10001/smsutilmsg.db" 2>&1)
 check "张三's history holds the sent message, kind 1, under 10002" "$sent" '^ 3130303032$'
 check "the sent record's bytes" "$sent" "^ 0106003130303032001400[0-9a-f]{38}001400${text}00$"
 check "张三's history holds the notice, kind 0, under 10009" "$sent" '^ 0006003130303039001400[0-9a-f]{38}00'
-
-
 [ $fail = 0 ] || { echo "--- smsd log"; cat "$work/smsd.log"; cat "$work"/host-*.out; }
 exit $fail

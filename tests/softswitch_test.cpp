@@ -1,10 +1,8 @@
 // softswitch.dll under Wine: what the module relies on of it and no run
-// through the module shows. Adapters released from their own callbacks and a
-// stalled server that holds up no caller, against a server played by the
-// test; then a call answered with data both ways by the real smsd (started
-// by with_smsd.sh). The cases run in this order: the switch connects at the
-// first call, and the played server's cases end with its link down. Calls
-// the server starts and its restarts are the end-to-end tests'.
+// through the module shows. First, against a server played by the test (the
+// switch connects at the first call): adapters released from their own
+// callbacks, a stalled server that holds up no caller; then the real smsd
+// (started by with_smsd.sh) answers a call with data both ways.
 #include <winsock2.h>
 
 #include "adapter_base.h"

@@ -1,15 +1,37 @@
-// A message store in a fresh directory, for account 10001, and its contents
-// read back through the store's own operations.
+// A message store in a fresh directory, for account 10001, its contents read
+// back through the store's own operations, and its file's bytes.
 #pragma once
 #include "store/message_store.h"
 #include "store/sms_record.h"
 #include "temp_dir.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <list>
 #include <string>
 #include <vector>
+
+inline std::string ReadBytes(const std::string& path)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::string();
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
 
 class StoreFixture : public ::testing::Test {
 protected:

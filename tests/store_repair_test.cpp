@@ -15,26 +15,6 @@
 
 namespace {
 
-std::string ReadBytes(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::string();
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    if (!bytes.empty()) ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    bytes.resize(read);
-    return bytes;
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    if (!bytes.empty()) WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
 bool IsDirectory(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -82,12 +62,6 @@ protected:
                 ASSERT_TRUE(CMessageStore::AddUnread(record));
             }
     }
-    static std::vector<std::string> LongHistory()
-    {
-        std::vector<std::string> texts;
-        for (int i = 0; i < kLongHistory; ++i) texts.push_back("long " + std::to_string(i));
-        return texts;
-    }
 };
 
 } // namespace
@@ -127,7 +101,9 @@ TEST_F(StoreRepairTest, ADamagedFileIsKeptAndWhatItHoldsCarriedOver)
     EXPECT_EQ(FilePath() + ".damaged-", std::string((const char*)movedTo).substr(0, FilePath().size() + 9));
 
     EXPECT_EQ(kLongHistory, counts.orphans);
-    EXPECT_EQ(LongHistory(), HistoryTexts("20001"));
+    const std::vector<std::string> texts = HistoryTexts("20001");
+    ASSERT_EQ(size_t(kLongHistory), texts.size());
+    for (int i = 0; i < kLongHistory; ++i) EXPECT_EQ("long " + std::to_string(i), texts[i]);
     EXPECT_EQ(6, counts.unread);
     EXPECT_EQ((std::vector<std::string>{"unread 0", "unread 1", "unread 2"}), TakeUnread("20002"));
     CString signature;

@@ -141,10 +141,7 @@ TEST_F(StoreTest, SignatureIsReplacedAndMayBeEmpty)
 TEST_F(StoreTest, AnUnreadableFileIsLeftAloneAndItsChangesWaitInMemory)
 {
     const std::string junk = "this is not a Berkeley DB file, and it is the user's";
-    HANDLE file = CreateFileA(FilePath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD done = 0;
-    WriteFile(file, junk.data(), static_cast<DWORD>(junk.size()), &done, nullptr);
-    CloseHandle(file);
+    WriteBytes(FilePath(), junk);
 
     // The changes fail, and wait in memory, where every read sees them.
     CSmsRecord record = Record(3, "10002", "t", "x");
@@ -158,10 +155,5 @@ TEST_F(StoreTest, AnUnreadableFileIsLeftAloneAndItsChangesWaitInMemory)
     EXPECT_TRUE(CMessageStore::LoadSignature(signature));
     EXPECT_STREQ("kept", signature);
     EXPECT_EQ((std::vector<std::string>{"x"}), TakeUnread("10002"));
-
-    file = CreateFileA(FilePath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    char back[128] = {};
-    ReadFile(file, back, sizeof back, &done, nullptr);
-    CloseHandle(file);
-    EXPECT_EQ(junk, std::string(back, done)) << "nothing overwrote it";
+    EXPECT_EQ(junk, ReadBytes(FilePath())) << "nothing overwrote it";
 }

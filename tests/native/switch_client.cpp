@@ -51,7 +51,8 @@ bool SwitchClient::Read(Frame& frame, int timeoutMs)
         const FrameReader::Result result = m_reader.Next(frame, error);
         if (result == FrameReader::kFrame) return true;
         if (result == FrameReader::kBad || m_closed || m_socket < 0) return false;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
         if (left <= 0) return false;
         pollfd ready = {m_socket, POLLIN, 0};
         if (poll(&ready, 1, static_cast<int>(left)) <= 0) return false;

@@ -12,15 +12,13 @@ public:
     SwitchClient(const SwitchClient&) = delete;
     SwitchClient& operator=(const SwitchClient&) = delete;
 
-    bool Connected() const { return m_socket >= 0; }
     void SendRaw(const std::string& bytes);
     void Send(uint8_t opcode, const std::string& payload) { SendRaw(switchproto::Encode(opcode, payload)); }
     // True with a frame; false when nothing came within the time or the
-    // connection closed (Closed() then says which).
+    // connection closed.
     bool Read(switchproto::Frame& frame, int timeoutMs = 2000);
     // True when the server closed the connection within the time.
     bool WaitClosed(int timeoutMs = 2000);
-    bool Closed() const { return m_closed; }
 
     // LOGIN, expecting LOGIN_OK.
     bool Login(uint32_t account);
