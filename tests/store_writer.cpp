@@ -1,5 +1,6 @@
 // Adds history records to one contact of an account's store from a process of
-// its own until the file STOP exists, then prints how many it added:
+// its own until the file STOP exists, then writes what a busy file made it
+// hold and prints how many it added:
 //   store_writer DIR ACCOUNT TAG STOP      (DIR ends with a separator)
 // The texts are TAG0, TAG1, ...
 #include "store/message_store.h"
@@ -19,10 +20,14 @@ int main(int argc, char** argv)
         record.peer = "30000";
         record.time = "2026-12-05 10:00:00";
         record.text.Format("%s%d", argv[3], count);
-        if (!CMessageStore::AddHistory(record)) return 1;
+        CMessageStore::AddHistory(record);
         // A messenger writes now and then, not without a pause: others get
         // their turn between changes.
         Sleep(5);
+    }
+    for (int tries = 0; !CMessageStore::WriteHeld(); ++tries) {
+        if (tries == 100) return 1;
+        Sleep(50);
     }
     printf("%d\n", count);
     return 0;
