@@ -77,8 +77,7 @@ for tool in native windows; do
 done
 # Two writers under Wine adding to one contact until told to stop while the
 # native tool reads: each change has the file to itself, so every read finds
-# a whole file (without the lock about one read in three finds one half
-# written) and neither writer loses what the other wrote.
+# a whole file (without the lock one in three does not) and no write is lost.
 busy=$work/busy
 rm -rf "$busy" && mkdir -p "$busy"
 for tag in A B; do

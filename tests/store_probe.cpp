@@ -1,7 +1,6 @@
-// Writes what a person's file holds for 10001, for the history tool to read:
-// two contacts' history with Chinese text, a line break, quotes and commas,
-// two unread messages and a signature. store_probe DIRECTORY (with its
-// trailing separator).
+// store_probe DIRECTORY\ writes what a person's file holds for 10001, for the
+// history tool to read: two contacts' history with Chinese text, a line
+// break, quotes and commas, two unread messages and a signature.
 #include "record_maker.h"
 #include "store/message_store.h"
 

@@ -1,10 +1,9 @@
-// Adds history records to one contact of an account's store from a process of
-// its own until the file STOP exists, then writes what a busy file made it
-// hold and prints how many it added:
-//   store_writer DIR ACCOUNT TAG STOP      (DIR ends with a separator)
-// The texts are TAG0, TAG1, ...
+// store_writer DIR\ ACCOUNT TAG STOP adds history records TAG0, TAG1, ... to
+// one contact of the account's store from a process of its own until the file
+// STOP exists, then writes what a busy file made it hold and prints how many
+// it added.
+#include "record_maker.h"
 #include "store/message_store.h"
-#include "store/sms_record.h"
 
 #include <cstdio>
 
@@ -15,10 +14,7 @@ int main(int argc, char** argv)
     CurrentAccountId = argv[2];
     int count = 0;
     for (; GetFileAttributesA(argv[4]) == INVALID_FILE_ATTRIBUTES; ++count) {
-        CSmsRecord record;
-        record.kind = CSmsRecord::KIND_SENT;
-        record.peer = "30000";
-        record.time = "2026-12-05 10:00:00";
+        CSmsRecord record = Record(CSmsRecord::KIND_SENT, "30000", "2026-12-05 10:00:00", "");
         record.text.Format("%s%d", argv[3], count);
         CMessageStore::AddHistory(record);
         // A messenger writes now and then, not without a pause: others get
