@@ -30,6 +30,49 @@ CSmsAdapterFactory& AdapterFactory()
 
 const COLORREF kTransparentMagenta = 0xFF00FF;
 
+struct StoreCheck {
+    CString keptCopy;
+    CStoreRepair::Outcome outcome = CStoreRepair::LOGIN_FAILED;
+};
+
+DWORD WINAPI RunStoreCheck(void* job)
+{
+    auto check = static_cast<StoreCheck*>(job);
+    check->outcome = CStoreRepair::CheckAccountFile(&check->keptCopy);
+    return 0;
+}
+
+// The log-in check on a thread of its own: verifying a file of years of
+// messages takes a good part of a second, and the host's windows keep
+// answering meanwhile. The log-in still waits for it, so nothing else of
+// the module touches the file before it is judged.
+CStoreRepair::Outcome CheckStoreAnswering(CString& keptCopy)
+{
+    StoreCheck check;
+    HANDLE worker = ::CreateThread(nullptr, 0, RunStoreCheck, &check, 0, nullptr);
+    if (!worker) return CStoreRepair::CheckAccountFile(&keptCopy);
+    bool quit = false;
+    WPARAM quitCode = 0;
+    while (::MsgWaitForMultipleObjects(1, &worker, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            // The host's loop ends with it, once the log-in has returned.
+            if (message.message == WM_QUIT) {
+                quit = true;
+                quitCode = message.wParam;
+                continue;
+            }
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+    }
+    ::WaitForSingleObject(worker, INFINITE);
+    ::CloseHandle(worker);
+    if (quit) ::PostQuitMessage(static_cast<int>(quitCode));
+    keptCopy = check.keptCopy;
+    return check.outcome;
+}
+
 // English for an English host, the module's Chinese for any other.
 LANGID ResourceLanguage(int hostLanguageId)
 {
@@ -181,7 +224,7 @@ void CSmsUtilPlugin::OnAccountKnown(IxaBase* host)
     // killed process or a bad disk left damaged is moved aside and what can
     // be read from it goes into a new one.
     CString keptCopy;
-    const CStoreRepair::Outcome checked = CStoreRepair::CheckAccountFile(&keptCopy);
+    const CStoreRepair::Outcome checked = CheckStoreAnswering(keptCopy);
     g_wndService.OnLogin(checked, keptCopy);
     if (m_bHaveSession) GoOnline();
 }

@@ -139,6 +139,14 @@ HANDLE CreateMutexA(void* security, BOOL owned, LPCSTR name);
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 BOOL ReleaseMutex(HANDLE mutex);
 void Sleep(DWORD milliseconds);
+// Natively the store runs on one thread: a section nobody else enters.
+typedef struct {
+    int unused;
+} CRITICAL_SECTION;
+inline void InitializeCriticalSection(CRITICAL_SECTION*) {}
+inline void DeleteCriticalSection(CRITICAL_SECTION*) {}
+inline void EnterCriticalSection(CRITICAL_SECTION*) {}
+inline void LeaveCriticalSection(CRITICAL_SECTION*) {}
 BOOL CloseHandle(HANDLE handle);
 BOOL LockFileEx(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high, OVERLAPPED* overlapped);
 BOOL UnlockFileEx(HANDLE file, DWORD reserved, DWORD low, DWORD high, OVERLAPPED* overlapped);

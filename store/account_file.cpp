@@ -158,6 +158,26 @@ HANDLE CAccountFile::Journal() const
     return g_journal.handle;
 }
 
+namespace {
+
+struct StoreThreads {
+    CRITICAL_SECTION section;
+    StoreThreads() { ::InitializeCriticalSection(&section); }
+    ~StoreThreads() { ::DeleteCriticalSection(&section); }
+};
+
+CRITICAL_SECTION& StoreSection()
+{
+    static StoreThreads threads;
+    return threads.section;
+}
+
+} // namespace
+
+CAccountFile::ThreadTurn::ThreadTurn() { ::EnterCriticalSection(&StoreSection()); }
+
+CAccountFile::ThreadTurn::~ThreadTurn() { ::LeaveCriticalSection(&StoreSection()); }
+
 CAccountFile::Lock::Lock(const CAccountFile& file, bool exclusive, DWORD timeLimitMs)
 {
     if (!exclusive && ::GetFileAttributesA(file.JournalPath()) == INVALID_FILE_ATTRIBUTES) {

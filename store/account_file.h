@@ -101,6 +101,18 @@ public:
         StoreFailure m_failure = STORE_OK;
     };
 
+    // One thread of the process at a time in the store, from construction
+    // to destruction: the log-in check runs on a thread of its own, and the
+    // store's per-process state (the journal, the changes held) is not to
+    // be shared. The thread holding it may take it again.
+    class ThreadTurn {
+    public:
+        ThreadTurn();
+        ~ThreadTurn();
+        ThreadTurn(const ThreadTurn&) = delete;
+        ThreadTurn& operator=(const ThreadTurn&) = delete;
+    };
+
 private:
     CString m_strDirectory;
     CString m_strPath;

@@ -306,12 +306,17 @@ void CMessageStore::SetDbCreate(DbCreateFunction create) { CAccountFile::SetDbCr
 
 StoreFailure CMessageStore::LastFailure() { return g_lastFailure; }
 
-bool CMessageStore::WriteHeld() { return WriteHeldOf(CAccountFile::Current()); }
+bool CMessageStore::WriteHeld()
+{
+    CAccountFile::ThreadTurn turn;
+    return WriteHeldOf(CAccountFile::Current());
+}
 
 void CMessageStore::SetHeldObserver(HeldObserver observer) { g_heldObserver = observer; }
 
 bool CMessageStore::LoadSignature(CString& signature)
 {
+    CAccountFile::ThreadTurn turn;
     const Values values = ValuesOf(CAccountFile::Current(), SignatureName(), false, kSignatureKey);
     if (values.empty()) return false;
     CByteReader reader(values.front().data(), static_cast<int>(values.front().size()));
@@ -321,6 +326,7 @@ bool CMessageStore::LoadSignature(CString& signature)
 
 bool CMessageStore::SaveSignature(const char* signature)
 {
+    CAccountFile::ThreadTurn turn;
     CByteWriter writer(kWriterSize);
     writer.PutString(signature);
     std::string value(reinterpret_cast<const char*>(writer.Data()), writer.Length());
@@ -329,11 +335,13 @@ bool CMessageStore::SaveSignature(const char* signature)
 
 bool CMessageStore::AddHistory(CSmsRecord& record)
 {
+    CAccountFile::ThreadTurn turn;
     return Commit(MakeChange(CStoreChange::PUT_FIRST, HistoryName(), true, (const char*)record.peer, Encoded(record)));
 }
 
 bool CMessageStore::AddUnread(CSmsRecord& record)
 {
+    CAccountFile::ThreadTurn turn;
     const CString account = record.owner.IsEmpty() ? CurrentAccountId : record.owner;
     return Commit(MakeChange(CStoreChange::PUT_LAST, CAccountFile::UnreadName(account), true, (const char*)record.peer,
                              Encoded(record)));
@@ -341,6 +349,7 @@ bool CMessageStore::AddUnread(CSmsRecord& record)
 
 bool CMessageStore::ListHistory(const char* peer, std::list<CSmsRecord*>& records, int maximum)
 {
+    CAccountFile::ThreadTurn turn;
     const CAccountFile file = CAccountFile::Current();
     bool found = false;
     {
@@ -374,6 +383,7 @@ bool CMessageStore::ListHistory(const char* peer, std::list<CSmsRecord*>& record
 
 bool CMessageStore::HasUnread(const char* peer)
 {
+    CAccountFile::ThreadTurn turn;
     const CAccountFile file = CAccountFile::Current();
     if (HeldFor(file, UnreadName())) return !ValuesOf(file, UnreadName(), true, peer).empty();
     Reading session(file, UnreadName(), true);
@@ -385,6 +395,7 @@ bool CMessageStore::HasUnread(const char* peer)
 
 bool CMessageStore::TakeNextUnread(const char* peer, CSmsRecord& record, int& more)
 {
+    CAccountFile::ThreadTurn turn;
     more = 0;
     const CAccountFile file = CAccountFile::Current();
     if (!HeldFor(file, UnreadName())) {
@@ -426,6 +437,7 @@ bool CMessageStore::TakeNextUnread(const char* peer, CSmsRecord& record, int& mo
 
 bool CMessageStore::VisitUnread(CUnreadVisitor& visitor)
 {
+    CAccountFile::ThreadTurn turn;
     // Read first and let go of the file: the visitor shows dialogs and
     // writes the history, each its own change.
     const FirstUnread firsts(CAccountFile::Current());

@@ -430,6 +430,7 @@ bool CStoreRepair::Salvage(const char* path, const char* newPath, const char* or
 
 CStoreRepair::Outcome CStoreRepair::CheckAccountFile(CString* movedTo, Counts* counts)
 {
+    CAccountFile::ThreadTurn turn;
     if (movedTo) movedTo->Empty();
     if (counts) *counts = Counts();
     // Without the library nothing can be judged, and a good file must not

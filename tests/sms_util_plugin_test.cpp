@@ -7,6 +7,7 @@
 #include "plugin/sms_util_plugin.h"
 #include "dialogs/registered_window.h"
 #include "dialogs/window_registry.h"
+#include "store/account_file.h"
 #include "switch_manager.h"
 #include "plugin_fixture.h"
 #include "transport/sms_adapter.h"
@@ -116,6 +117,40 @@ TEST_F(PluginCoreTest, ADamagedMessageFileIsReportedAfterTheLogIn)
                   "missing\\smsutilmsg.db：它可能已损坏且无法移开，或正被其他程序"
                   "占用。短消息可能无法保存。",
               logIn(folder + "missing\\"));
+}
+
+// Another holds the file when the log-in comes: the check waits for it on a
+// thread of its own, and the host's windows answer meanwhile (a check on the
+// host's thread would give up after its wait and report the file unchecked).
+TEST_F(PluginCoreTest, TheHostAnswersWhileTheLogInCheckWaitsForTheFile)
+{
+    struct Holder {
+        CAccountFile file;
+        HWND window;
+        HANDLE holding = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        char answer[16] = "";
+    } holder{CAccountFile(host.dataDir.c_str()),
+             CreateWindowA("STATIC", "host", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr)};
+    HANDLE other = CreateThread(
+        nullptr, 0,
+        [](void* data) -> DWORD {
+            auto holder = static_cast<Holder*>(data);
+            CAccountFile::Lock lock(holder->file, true);
+            SetEvent(holder->holding);
+            SendMessageA(holder->window, WM_GETTEXT, sizeof holder->answer, reinterpret_cast<LPARAM>(holder->answer));
+            return 0;
+        },
+        &holder, 0, nullptr);
+    WaitForSingleObject(holder.holding, INFINITE);
+    MessageBoxHook boxes;
+    LogIn();
+    do PumpDialogMessages();
+    while (WaitForSingleObject(other, 10) == WAIT_TIMEOUT);
+    EXPECT_STREQ("host", holder.answer);
+    EXPECT_TRUE(boxes.seen.empty()) << boxes.seen.front().text;
+    CloseHandle(other);
+    CloseHandle(holder.holding);
+    DestroyWindow(holder.window);
 }
 
 TEST_F(PluginCoreTest, ExitTakesBackEverythingTheModuleLent)
