@@ -4,11 +4,13 @@
 #include "bench_clock.h"
 #include "bench_db.h"
 #include "controls/message_history_popup.h"
+#include "dialog_input.h"
+#include "plugin/sms_util_plugin.h"
 #include "res/resource.h"
 #include "store/byte_writer.h"
 #include "store/message_store.h"
 #include "store/sms_record.h"
-#include "store/store_repair.h"
+#include "test_host.h"
 
 #include <windows.h>
 #include <db.h>
@@ -113,6 +115,57 @@ Timings TimeContacts(CMessageHistoryPopup& popup)
     return timings;
 }
 
+// Asks a window of the GUI thread for its text every few milliseconds, as
+// the system asks whether a program still answers, and keeps the longest
+// wait for an answer.
+struct Pinger {
+    HWND window = nullptr;
+    volatile bool stop = false;
+    double worst = 0;
+};
+
+DWORD WINAPI Ping(void* data)
+{
+    auto pinger = static_cast<Pinger*>(data);
+    while (!pinger->stop) {
+        const double start = Seconds();
+        char text[8];
+        SendMessageA(pinger->window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        pinger->worst = std::max(pinger->worst, Seconds() - start);
+        Sleep(2);
+    }
+    return 0;
+}
+
+// A log-in of the module in a host whose data directory holds the file: the
+// module checks the file before anything reads it.
+void TimeLogIn(const std::string& dir)
+{
+    CTestHost host;
+    host.dataDir = dir;
+    HostScope scope(&host);
+    IxaPlugin* plugin = getPlugin();
+    plugin->InitPlugin();
+    CWnd window;
+    window.CreateEx(0, nullptr, "host", WS_POPUP, RECT{0, 0, 10, 10}, nullptr, 0);
+    Pinger pinger;
+    pinger.window = window.m_hWnd;
+    HANDLE thread = CreateThread(nullptr, 0, Ping, &pinger, 0, nullptr);
+    const double start = Seconds();
+    host.LogIn(plugin);
+    const double took = Seconds() - start;
+    pinger.stop = true;
+    while (WaitForSingleObject(thread, 5) == WAIT_TIMEOUT) PumpDialogMessages();
+    CloseHandle(thread);
+    printf("log-in on the file of %d records: %.1f ms; the host's window waited at most %.1f ms for an answer "
+           "(target: under 100)\n",
+           100 + 10000 + 100000, took * 1000, pinger.worst * 1000);
+    window.DestroyWindow();
+    host.Send(plugin, IXA_MESSAGE_OFFLINE);
+    plugin->ExitPlugin();
+    delete plugin;
+}
+
 void Print(const Timings& timings)
 {
     printf("%-28s %16s %16s\n", "", "popup fill, ms", "of it the store");
@@ -157,11 +210,7 @@ int main(int argc, char** argv)
 
     popup.DestroyWindow();
     owner.DestroyWindow();
-    // The check every log-in makes, on the GUI thread, of the same file.
-    const double checkStart = Seconds();
-    const CStoreRepair::Outcome checked = CStoreRepair::CheckAccountFile();
-    printf("log-in check of the file of %d records: %.1f ms (outcome %d)\n", 100 + 10000 + 100000,
-           (Seconds() - checkStart) * 1000, static_cast<int>(checked));
+    TimeLogIn(dir);
     // The file and what the store keeps beside it: journal, snapshot.
     WIN32_FIND_DATAA found;
     HANDLE each = FindFirstFileA((dir + "smsutilmsg.db*").c_str(), &found);
