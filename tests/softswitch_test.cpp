@@ -61,14 +61,11 @@ struct EventLog {
 };
 
 EventLog g_log;
-std::atomic<int> g_alive{0};
 std::atomic<int> g_deleted{0};
 std::atomic<int> g_deletedInCallback{0};
 
 class TestAdapter : public AdapterBase {
 public:
-    TestAdapter() { ++g_alive; }
-    ~TestAdapter() override { --g_alive; }
     // Gives itself back from inside OnDisconnected, as an owner may.
     bool m_bReleaseOnDisconnect = false;
     bool m_bInCallback = false;
@@ -243,24 +240,19 @@ TEST(SoftSwitchTest, CallsAndDataNeverWaitForAServerThatDoesNotRead)
 TEST(SoftSwitchTest, CallAnsweredAndDataBothWays)
 {
     g_log.Clear();
+    TestAdapter* refused = NewAdapter("refused");
+    refused->Call(10001, 1234, nullptr, 0);
+    EXPECT_NE("", g_log.WaitFor("refused result 1")) << "smsd takes no call of another type";
+    refused->Release();
     TestAdapter* adapter = NewAdapter("10001");
     adapter->Call(10001, kType, nullptr, 0);
     ASSERT_NE("", g_log.WaitFor("10001 result 0"));
     EXPECT_EQ(0, adapter->SendData("1", 2));
     const std::string answer = g_log.WaitFor("10001 data ").substr(strlen("10001 data "));
     ASSERT_GT(answer.size(), 2u);
-    const std::string text = answer.substr(2);
-    EXPECT_EQ(0, text.compare(0, 4,
-                              "1\x02"
-                              "0\x02"))
-        << text;
-    EXPECT_NE(std::string::npos, text.find("\x02"
-                                           "1\x02"
-                                           "13800000001"))
-        << text;
+    const std::string text = answer.substr(2); // the block's two bytes of its own
+    EXPECT_EQ(0, text.compare(0, 4, "1\0020\002")) << text;
+    EXPECT_NE(std::string::npos, text.find("\0021\00213800000001")) << text;
     EXPECT_EQ('\0', text.back());
-
-    const int before = g_alive;
     adapter->Release();
-    EXPECT_TRUE(WaitUntil([&] { return g_alive == before - 1; })) << "handed back to the factory";
 }
