@@ -4,10 +4,11 @@
 // history or the unread queue; beside it as many bare Berkeley DB puts that
 // open and close the database each time, as the store does; and how many
 // messages the file does not hold afterwards, read back with plain cursors.
-// First, right after log-in, how long the GUI thread is busy from a block's
-// arrival until its view dialog is shown and painted: for the first typical
-// message, for typical ones from new senders, and for the worst text the
-// store keeps, 60,000 bytes of control characters.
+// First, right after log-in, the time from a block's arrival until its view
+// dialog's last paint ends, and until the GUI thread is idle again (the
+// history written after the paint): for the first typical message, for
+// typical ones from new senders, and for the worst text the store keeps,
+// 60,000 bytes of control characters.
 // Figures only: nothing here passes or fails.
 //   receive_bench [FOLDER [MESSAGES]]
 #include "bench_clock.h"
@@ -193,15 +194,36 @@ void Print(const Outcome& outcome, double bare)
     printf("  target: none lost, within 1.1 x the bare puts\n");
 }
 
+// The key of the dialog being timed, and when a paint of it last ended.
+std::string g_timedKey;
+double g_lastPaintEnd = 0;
+
+LRESULT CALLBACK NotePaint(int code, WPARAM wParam, LPARAM lParam)
+{
+    auto call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+    if (code == HC_ACTION && call->message == WM_PAINT) {
+        CWnd* timed = FindRegisteredWindow(g_timedKey.c_str());
+        if (timed && GetAncestor(call->hwnd, GA_ROOT) == timed->m_hWnd) g_lastPaintEnd = Seconds();
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+struct ToShown {
+    double painted = -1; // the block's arrival to the dialog's last paint
+    double done = -1;    // ... to the thread idle again, the history written
+};
+
 // One block from a sender without a dialog, handled as the adapters' posts
-// are, then every message it left for the thread (creation, painting): the
-// milliseconds, or -1 when no dialog was shown.
-double MillisecondsToShown(const std::string& peer, const std::string& text)
+// are, then every message it left for the thread (creation, painting).
+ToShown MillisecondsToShown(const std::string& peer, const std::string& text)
 {
     const std::string block = "\x01\x02" "4\x02x\x02" + peer + "\x02" + text + '\0';
     char* copy = new char[block.size()];
     memcpy(copy, block.data(), block.size());
 
+    g_timedKey = "r" + peer;
+    g_lastPaintEnd = 0;
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, NotePaint, nullptr, GetCurrentThreadId());
     const double start = Seconds();
     g_wndService.SendMessage(WM_SMSDATA, block.size(), reinterpret_cast<LPARAM>(copy));
     MSG message;
@@ -209,9 +231,14 @@ double MillisecondsToShown(const std::string& peer, const std::string& text)
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    const double elapsedMs = (Seconds() - start) * 1000;
-    auto view = static_cast<CReceiveMessageDlg*>(FindRegisteredWindow(("r" + peer).c_str()));
-    return view && IsWindowVisible(view->m_hWnd) ? elapsedMs : -1;
+    ToShown shown;
+    const double end = Seconds();
+    UnhookWindowsHookEx(hook);
+    auto view = static_cast<CReceiveMessageDlg*>(FindRegisteredWindow(g_timedKey.c_str()));
+    if (!view || !IsWindowVisible(view->m_hWnd) || g_lastPaintEnd == 0) return shown;
+    shown.painted = (g_lastPaintEnd - start) * 1000;
+    shown.done = (end - start) * 1000;
+    return shown;
 }
 
 // Right after log-in, before the burst: the first dialog pays for what the
@@ -220,14 +247,18 @@ void PrintTimesToShown()
 {
     std::string worst;
     for (int at = 0; at < 60000; ++at) worst += static_cast<char>(1 + at % 31);
-    printf("GUI thread busy from a block's arrival until its view dialog is shown (-1: not shown)\n");
-    printf("  %-52s %9.1f ms\n", "a typical message, the first after log-in", MillisecondsToShown("30000", TextOf(0)));
-    double typical[5];
+    printf("from a block's arrival to its view dialog painted / to the GUI thread idle, the history written\n");
+    printf("(-1: not shown)\n");
+    auto print = [](const char* what, const ToShown& shown) {
+        printf("  %-52s %7.1f / %5.1f ms\n", what, shown.painted, shown.done);
+    };
+    print("a typical message, the first after log-in", MillisecondsToShown("30000", TextOf(0)));
+    ToShown typical[5];
     for (int n = 0; n < 5; ++n) typical[n] = MillisecondsToShown(std::to_string(30010 + n), TextOf(n));
-    std::sort(typical, typical + 5);
-    printf("  %-52s %9.1f ms\n", "a typical message, from a new sender, median of 5", typical[2]);
-    printf("  %-52s %9.1f ms\n", "60,000 bytes of control characters", MillisecondsToShown("30001", worst));
-    printf("  target: 30 ms a typical message, 100 ms the worst\n");
+    std::sort(typical, typical + 5, [](const ToShown& a, const ToShown& b) { return a.painted < b.painted; });
+    print("a typical message, from a new sender, median of 5", typical[2]);
+    print("60,000 bytes of control characters", MillisecondsToShown("30001", worst));
+    printf("  target: painted within 30 ms a typical message, 100 ms the worst\n");
 }
 
 } // namespace
