@@ -80,8 +80,10 @@ bool Show(CWebBrowser2& browser, const std::wstring& address)
     browser.Navigate(Narrow(address).c_str(), nullptr, nullptr, nullptr, nullptr);
     MSG message;
     for (int i = 0; i < 1000; ++i) {
+        // A fetch ends before the control has taken its result: one more pump.
+        const bool ended = CWebBrowser2::FetchesInFlight() == 0;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-        if (CWebBrowser2::FetchesInFlight() == 0) return true;
+        if (ended) return true;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
     return false;
