@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
 # Benchmarks: figures to read, never a pass or a fail.
 set -uo pipefail
+# Every figure here is a chain of round trips between a program, the
+# wineserver and the display. Spread over the idle cores of a virtual
+# machine, each trip waits for a sleeping core to wake: the figures then
+# grow three to five times and jump between runs with whatever else keeps a
+# core awake. On one core they measure the code. SMSUTIL_BENCH_ANY_CORE=1
+# leaves the placing to the scheduler.
+if [ -z "${SMSUTIL_BENCH_ANY_CORE:-}" ] && [ -z "${SMSUTIL_BENCH_ON_ONE_CORE:-}" ]; then
+  core=$(taskset -c -p $$ | sed 's/.*: //; s/[,-].*//')
+  SMSUTIL_BENCH_ON_ONE_CORE=$core exec taskset -c "$core" "$0" "$@"
+fi
 source "$(dirname "$0")/prelude.sh"
 # One display and one wineserver for every program here: the delivery's two
 # hosts and its driver must share them to see each other's windows.
 source "$here/display.sh" && start_display || exit 1
+echo "every program here on core ${SMSUTIL_BENCH_ON_ONE_CORE:-any}"
 work=$build/bench
 rm -rf "$work" && mkdir -p "$work"
 cd "$build/win/bin"
