@@ -20,4 +20,7 @@ wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d "$SMSUTIL_DESKTOP" /f >/dev/null 2>&1
 wineserver -w
+# Only the size written last is ready: a prefix set up for another size and
+# back again must not take an old mark for the current one.
+rm -f "$WINEPREFIX"/.smsutil-ready*
 touch "$SMSUTIL_PREFIX_READY"
