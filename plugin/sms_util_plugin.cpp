@@ -62,6 +62,8 @@ CStoreRepair::Outcome CheckStoreAnswering(CString& keptCopy)
                 quitCode = message.wParam;
                 continue;
             }
+            // Open dialogs take their keys as in the host's own loop.
+            if (AfxPreTranslateDialogMessage(message)) continue;
             ::TranslateMessage(&message);
             ::DispatchMessageA(&message);
         }

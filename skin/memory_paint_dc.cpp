@@ -59,16 +59,17 @@ CMemoryPaintDC::CMemoryPaintDC(CWnd* wnd) : m_pWnd(wnd)
     // the whole panel, when only the counter changed. The drawing keeps
     // client coordinates through the origin.
     const RECT& part = m_paint.rcPaint;
-    const int width = part.right - part.left;
-    const int height = part.bottom - part.top;
     // An empty part still gets a device context to draw into, copied nowhere.
-    m_hDC = g_offscreen.Take(m_paintDC.m_hDC, width > 0 ? width : 1, height > 0 ? height : 1);
-    if (m_hDC) {
+    const int width = part.right > part.left ? part.right - part.left : 1;
+    const int height = part.bottom > part.top ? part.bottom - part.top : 1;
+    m_hDC = g_offscreen.Take(m_paintDC.m_hDC, width, height);
+    m_bKept = m_hDC != nullptr;
+    if (m_bKept) {
         // What one paint selects or sets must not reach the next.
-        m_savedState = ::SaveDC(m_hDC);
+        ::SaveDC(m_hDC);
     } else {
         CreateCompatibleDC(&m_paintDC);
-        m_bitmap.CreateCompatibleBitmap(&m_paintDC, width > 0 ? width : 1, height > 0 ? height : 1);
+        m_bitmap.CreateCompatibleBitmap(&m_paintDC, width, height);
         if (!m_hDC || !m_bitmap.GetSafeHandle()) {
             DeleteDC();
             return;
@@ -87,8 +88,8 @@ CMemoryPaintDC::~CMemoryPaintDC()
         m_paintDC.BitBlt(part.left, part.top, part.right - part.left, part.bottom - part.top, this, 0, 0, SRCCOPY);
     }
     ::EndPaint(m_pWnd->m_hWnd, &m_paint);
-    if (m_savedState) {
-        ::RestoreDC(m_hDC, m_savedState);
+    if (m_bKept) {
+        ::RestoreDC(m_hDC, -1);
         g_offscreen.inUse = false;
         m_hDC = nullptr;
         return;

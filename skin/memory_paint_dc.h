@@ -20,6 +20,6 @@ private:
     CWnd* m_pWnd;
     HGDIOBJ m_hPreviousBitmap = nullptr;
     CBitmap m_bitmap; // as large as the part to paint, when the kept one is taken
-    int m_savedState = 0; // the kept picture's state before this paint
+    bool m_bKept = false; // drawing into the kept picture
     PAINTSTRUCT m_paint = {};
 };

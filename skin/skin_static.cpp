@@ -23,12 +23,19 @@ END_MESSAGE_MAP()
 LRESULT CSkinStatic::OnSetText(WPARAM, LPARAM text)
 {
     const LRESULT result = ::DefWindowProcA(m_hWnd, WM_SETTEXT, 0, text);
-    // The text is drawn in the message band only, when the panel has one.
-    RECT band;
-    GetClientRect(&band);
-    if (m_nMessageAreaHeight != -1) band.bottom = band.top + 2 + m_nMessageAreaHeight;
+    // The text is drawn in the message band only.
+    const RECT band = BandRect();
     ::InvalidateRect(m_hWnd, &band, FALSE);
     return result;
+}
+
+RECT CSkinStatic::BandRect() const
+{
+    RECT band;
+    ::GetClientRect(m_hWnd, &band);
+    ::InflateRect(&band, -2, -2);
+    if (m_nMessageAreaHeight != -1) band.bottom = band.top + m_nMessageAreaHeight;
+    return band;
 }
 
 void CSkinStatic::SetMessageAreaHeight(int height, BOOL redraw)
@@ -50,8 +57,7 @@ void CSkinStatic::DrawPanel(CDC* dc)
     GetClientRect(&rect);
     skin.PaintElement(dc, rect, "SkinStaticSMS_WhiteBgSMS", 1);
 
-    ::InflateRect(&rect, -2, -2);
-    if (m_nMessageAreaHeight != -1) rect.bottom = rect.top + m_nMessageAreaHeight;
+    rect = BandRect();
     skin.PaintElement(dc, rect, "SkinStaticSMS_MsgBgSMS", 1);
 
     CString text;

@@ -18,6 +18,8 @@ protected:
     void OnPaint();
     LRESULT OnSetText(WPARAM, LPARAM text);
     void DrawPanel(CDC* dc);
+    // The band in client coordinates.
+    RECT BandRect() const;
 
     int m_nMessageAreaHeight = -1;
 

@@ -117,14 +117,17 @@ TEST_F(ServiceTest, StartUpAnswersAcceptCodesOneToThreeAndTheOrderPageShowsTheLe
         EXPECT_FALSE(g_wndService.IsStarting());
         EXPECT_EQ(each.option != nullptr, OrderDialog()->m_browser.IsWindowVisible());
         EXPECT_EQ(each.option == nullptr, OrderDialog()->m_retry.IsWindowVisible());
-        if (!each.option) EXPECT_EQ("初始化服务失败，请您尝试重试。", OrderStatus());
+        if (!each.option) {
+            EXPECT_EQ("初始化服务失败，请您尝试重试。", OrderStatus());
+        }
         // The browser's first line is the address it was told to go to.
         const std::string shown = WindowText(OrderDialog()->m_browser);
-        if (each.option)
+        if (each.option) {
             EXPECT_EQ(Fields(std::string("http://127.0.0.1:20062/order?option=") + each.option +
                              "&registerPhone=138|01"
                              "&service=1001&user_id=10001&session_id=session-1"),
                       shown.substr(0, shown.find("\r\n")));
+        }
         host.Send(plugin, IXA_MESSAGE_OFFLINE);
     }
 }
