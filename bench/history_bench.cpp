@@ -143,9 +143,9 @@ void TimeLogIn(const std::string& dir)
 {
     CTestHost host;
     host.dataDir = dir;
-    HostScope scope(&host);
-    IxaPlugin* plugin = getPlugin();
-    plugin->InitPlugin();
+    PluginScope scope(host);
+    CSmsUtilPlugin* plugin = scope.plugin;
+    if (!plugin) return;
     CWnd window;
     window.CreateEx(0, nullptr, "host", WS_POPUP, RECT{0, 0, 10, 10}, nullptr, 0);
     Pinger pinger;
@@ -161,9 +161,6 @@ void TimeLogIn(const std::string& dir)
            "(target: under 100)\n",
            100 + 10000 + 100000, took * 1000, pinger.worst * 1000);
     window.DestroyWindow();
-    host.Send(plugin, IXA_MESSAGE_OFFLINE);
-    plugin->ExitPlugin();
-    delete plugin;
 }
 
 void Print(const Timings& timings)

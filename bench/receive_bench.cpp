@@ -287,20 +287,14 @@ int main(int argc, char** argv)
     // The burst into a logged-in module in a test host.
     CTestHost host;
     host.dataDir = hostDir;
-    HostScope scope(&host);
-    auto plugin = static_cast<CSmsUtilPlugin*>(getPlugin());
-    if (!plugin) {
+    PluginScope scope(host);
+    if (!scope.plugin) {
         printf("receive_bench: no plugin object\n");
         return 1;
     }
-    plugin->InitPlugin();
     InstallProbeAdapters();
-    host.LogIn(plugin);
+    host.LogIn(scope.plugin);
     PrintTimesToShown();
     Print(Burst(create), bare);
-
-    host.Send(plugin, IXA_MESSAGE_OFFLINE);
-    plugin->ExitPlugin();
-    delete plugin;
     return 0;
 }

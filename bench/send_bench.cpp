@@ -166,16 +166,10 @@ int main()
     TempDir dataDir;
     CTestHost host;
     host.dataDir = dataDir.Path();
-    HostScope scope(&host);
-    auto plugin = static_cast<CSmsUtilPlugin*>(getPlugin());
-    if (!plugin) {
+    PluginScope scope(host);
+    if (!scope.plugin) {
         printf("send_bench: no plugin object\n");
         return 1;
     }
-    plugin->InitPlugin();
-    const int status = Run(host, plugin);
-    host.Send(plugin, IXA_MESSAGE_OFFLINE);
-    plugin->ExitPlugin();
-    delete plugin;
-    return status;
+    return Run(host, scope.plugin);
 }

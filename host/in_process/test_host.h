@@ -5,6 +5,7 @@
 // makes, one line each.
 #pragma once
 #include "ixa_base.h"
+#include "sms_util_plugin.h"
 
 #include <map>
 #include <string>
@@ -57,4 +58,32 @@ class HostScope {
 public:
     explicit HostScope(IxaBase* host) { IxaBase::SetIxaInstance(host); }
     ~HostScope() { IxaBase::SetIxaInstance(nullptr); }
+};
+
+// The module's plugin object in the test host for a scope, as a client keeps
+// it: made and initialised, then logged off, exited and deleted. `plugin` is
+// null when getPlugin made none.
+class PluginScope {
+public:
+    explicit PluginScope(CTestHost& host)
+        : m_host(host), m_scope(&host), plugin(static_cast<CSmsUtilPlugin*>(getPlugin()))
+    {
+        if (plugin) plugin->InitPlugin();
+    }
+    ~PluginScope()
+    {
+        if (!plugin) return;
+        m_host.Send(plugin, IXA_MESSAGE_OFFLINE);
+        plugin->ExitPlugin();
+        delete plugin;
+    }
+    PluginScope(const PluginScope&) = delete;
+    PluginScope& operator=(const PluginScope&) = delete;
+
+private:
+    CTestHost& m_host;
+    HostScope m_scope;
+
+public:
+    CSmsUtilPlugin* const plugin;
 };
