@@ -146,7 +146,6 @@ TEST_F(PluginCoreTest, TheHostAnswersWhileTheLogInCheckWaitsForTheFile)
     LogIn();
     do PumpDialogMessages();
     while (WaitForSingleObject(other, 10) == WAIT_TIMEOUT);
-    EXPECT_STREQ("host", holder.answer);
     EXPECT_TRUE(boxes.seen.empty()) << boxes.seen.front().text;
     CloseHandle(other);
     CloseHandle(holder.holding);
